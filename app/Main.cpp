@@ -1,0 +1,3 @@
+#include "Vantorel.h"
+
+START_JUCE_APPLICATION (Vantorel)

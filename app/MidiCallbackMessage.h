@@ -1,0 +1,21 @@
+#pragma once
+
+#include <juce_audio_devices/juce_audio_devices.h>
+#include <juce_events/juce_events.h>
+
+/** Carries one received MIDI message, and the input that delivered it, from the MIDI service's
+    thread to the message thread, where all of the program's state lives.
+*/
+class MidiCallbackMessage : public juce::Message
+{
+public:
+    MidiCallbackMessage (juce::MidiInput* sourceInput, const juce::MidiMessage& received);
+    ~MidiCallbackMessage() override;
+
+    /** The input that delivered the message. Only ever compared, never dereferenced: by the
+        time the message is handled, that input may have been stopped and released. */
+    juce::MidiInput* const source;
+
+    /** A copy of the received message, with the timestamp the input gave it. */
+    const juce::MidiMessage message;
+};

@@ -1,0 +1,8 @@
+#include "MidiDeviceListEntry.h"
+
+MidiDeviceListEntry::MidiDeviceListEntry (const juce::MidiDeviceInfo& info)
+    : portInfo (info)
+{
+}
+
+MidiDeviceListEntry::~MidiDeviceListEntry() = default;

@@ -1,0 +1,161 @@
+#pragma once
+
+#include "app/MainComponent.h"
+#include "app/ZUNDeviceListBox.h"
+#include "harness/GuiTestHelpers.h"
+#include "sim/SimulatedInterface.h"
+#include "sim/VirtualMidiBus.h"
+#include <gtest/gtest.h>
+
+namespace apptest
+{
+using Interface = sim::SimulatedInterface;
+
+/** The bus that stands in for the system's MIDI service. */
+inline sim::VirtualMidiBus& bus()
+{
+    return sim::VirtualMidiBus::getInstance();
+}
+
+/** A small interface: two DIN ports, one USB port and the "Preset Selector" port (port 4),
+    three named presets, two scenes, Preset and Scene selectors. */
+inline Interface::Config smallInterface (std::uint16_t productId = 0x0123, std::uint32_t serial = 0x00A1B2C3)
+{
+    Interface::Config c;
+    c.productId = productId;
+    c.serialNumber = serial;
+    c.productName = "Box One";
+    c.ports = { { 1, 1, 1, {} }, { 1, 2, 0, {} }, { 2, 1, 1, {} }, { 5, 0, 1, {} } };
+    c.ports[0].routeMask[0] = 0x08; // port 1 routes to the selector port
+    c.presetNames = { "Clean", "Crunch", "Lead" };
+    c.sceneCount = 2;
+    c.selectorMask = 0x03;
+    c.selectors[0].enabled = 1;
+    c.selectors[0].channelMask = 0x0005;
+    c.selectors[0].minPreset = 1;
+    c.selectors[0].maxPreset = 3;
+    c.selectors[1].useControlChange = 1;
+    c.selectors[1].ccMode = 2;
+    c.selectors[1].ccId1 = 7;
+    c.selectors[1].ccId2 = 8;
+    c.selectors[1].onValue = 127;
+    return c;
+}
+
+/** Base for tests that drive a MainComponent against simulated interfaces on the bus. */
+class AppTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        bus().removeAll();
+    }
+
+    void TearDown() override
+    {
+        component.reset();
+        window.reset();
+        bus().waitUntilIdle();
+        bus().removeAll();
+        interfaces.clear();
+        harness::pump (5);
+    }
+
+    /** Adds a simulated interface behind a new port pair named `portName`. */
+    std::shared_ptr<Interface> addInterface (const Interface::Config& config, const juce::String& portName = "Interface")
+    {
+        auto simulated = std::make_shared<Interface> (config);
+        simulated->attach (portName);
+        interfaces.push_back (simulated);
+        return simulated;
+    }
+
+    /** The component under test; `inWindow` puts it in a real, visible window on the display. */
+    MainComponent& makeComponent (bool inWindow = false)
+    {
+        component = std::make_unique<MainComponent>();
+
+        if (inWindow)
+        {
+            window = std::make_unique<juce::DocumentWindow> ("Quorvel", juce::Colours::darkgrey, juce::DocumentWindow::allButtons);
+            window->setUsingNativeTitleBar (true);
+            window->setContentNonOwned (component.get(), true);
+            window->setVisible (true);
+        }
+
+        return *component;
+    }
+
+    MainComponent& mc() { return *component; }
+
+    /** Turns on the monitor, as ticking "Show MIDI Messages" does. */
+    void showMessages() { mc().showMidiMessagesToggle.setToggleState (true, juce::dontSendNotification); }
+
+    /** Presses "Search" and waits until the interfaces are listed (or nothing was found). */
+    bool search (int timeoutMs = 5000)
+    {
+        harness::click (mc().searchButton);
+        return harness::pumpUntil ([this]
+                                   { return mc().requestState == MainComponent::Idle; },
+                                   timeoutMs);
+    }
+
+    /** Selects a row of the device list, as a click on it does. */
+    void selectRow (int row)
+    {
+        mc().deviceListBox->selectRow (row);
+        harness::pump (5);
+    }
+
+    /** Presses "Get Settings" and waits for the read to end. */
+    bool getSettings (int timeoutMs = 5000)
+    {
+        harness::click (mc().getSettingsButton);
+        return harness::pumpUntil ([this]
+                                   { return mc().requestState == MainComponent::Idle && mc().settingsLoaded; },
+                                   timeoutMs);
+    }
+
+    /** Search, select `row`, Get Settings. */
+    bool searchSelectAndRead (int row = 0)
+    {
+        if (! search())
+            return false;
+
+        selectRow (row);
+        return getSettings();
+    }
+
+    /** Waits until the bus and the message queue have both gone quiet. */
+    void settle (int ms = 20)
+    {
+        bus().waitUntilIdle();
+        harness::pump (ms);
+    }
+
+    /** The monitor's lines, without their line ends. */
+    juce::StringArray monitorLines()
+    {
+        juce::StringArray lines;
+        lines.addTokens (mc().midiMonitor.getText(), "\r\n", {});
+        lines.removeEmptyStrings();
+        return lines;
+    }
+
+    std::vector<std::shared_ptr<Interface>> interfaces;
+    std::unique_ptr<MainComponent> component;
+    std::unique_ptr<juce::DocumentWindow> window;
+};
+
+/** The payload of a frame, from the byte after the length field up to the checksum. */
+inline std::vector<juce::uint8> payloadOf (const juce::MidiMessage& frame)
+{
+    const auto* b = frame.getRawData();
+    const int size = frame.getRawDataSize();
+
+    if (size < 24)
+        return {};
+
+    return std::vector<juce::uint8> (b + 22, b + size - 2);
+}
+} // namespace apptest

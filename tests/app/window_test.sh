@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Starts the simulated build as a real process on the X server, waits for its window, saves a
+# screenshot of the screen and closes the window the way its close button does (the window
+# manager asks the window to close). The program must then exit with status 0.
+set -u
+app=$1
+shot=$2
+
+if [ -z "${DISPLAY:-}" ] || ! command -v wmctrl >/dev/null || ! command -v xdotool >/dev/null || ! command -v import >/dev/null; then
+    echo "needs an X display with a window manager, wmctrl, xdotool and imagemagick; skipped"
+    exit 77
+fi
+if ! wmctrl -m >/dev/null 2>&1; then
+    echo "no window manager is running; skipped"
+    exit 77
+fi
+
+"$app" &
+pid=$!
+
+window=""
+for _ in $(seq 1 200); do
+    window=$(xdotool search --name '^Quorvel$' 2>/dev/null | head -n 1)
+    [ -n "$window" ] && break
+    sleep 0.05
+done
+if [ -z "$window" ]; then
+    echo "no window titled Quorvel appeared"
+    kill "$pid" 2>/dev/null
+    exit 1
+fi
+
+sleep 0.5
+import -window root "$shot" || { echo "screenshot failed"; kill "$pid"; exit 1; }
+echo "screenshot: $shot"
+
+# The window manager sends the window the same close request its close button does.
+wmctrl -i -c "$window"
+for _ in $(seq 1 100); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.05
+done
+if kill -0 "$pid" 2>/dev/null; then
+    echo "the program did not quit after its window was closed"
+    kill -9 "$pid"
+    exit 1
+fi
+
+wait "$pid"
+status=$?
+echo "exit status $status"
+[ "$status" -eq 0 ]
