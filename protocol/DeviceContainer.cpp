@@ -37,10 +37,12 @@ bool DeviceContainer::IsValidMidiMessage (const juce::MidiMessage& message) cons
     if (b[size - 1] != 0xF7)
         return false;
 
-    unsigned int sum = 0;
+    // Only the sum's low seven bits matter, so it is kept in a byte that may wrap: every
+    // received message passes through here.
+    juce::uint8 sum = 0;
 
     for (int i = SysexMessage::headerSize; i < size - 1; ++i)
-        sum += b[i];
+        sum = (juce::uint8) (sum + b[i]);
 
     if ((sum & 0x7F) != 0)
         return false;

@@ -20,23 +20,27 @@ juce::MidiMessage SysexMessage::CreateMessage (unsigned char* payload, unsigned 
     jassert (payload != nullptr && length >= 1 && length <= maxPayloadLength);
     length = (unsigned short) juce::jmin ((int) length, maxPayloadLength);
 
-    if (length > 0)
-        std::memcpy (frameBuffer + payloadOffset, payload, length);
+    // One pass copies the payload and sums it for the checksum: the frame is built for every
+    // request and every edit, and a separate copy of these few bytes costs more than the sum.
+    // Only the sum's low seven bits matter, so it is kept in a byte that may wrap.
+    juce::uint8 sum = 0;
+
+    for (int i = 0; i < length; ++i)
+    {
+        const auto byte = payload[i];
+        frameBuffer[payloadOffset + i] = byte;
+        sum += byte;
+    }
 
     payloadLength = length;
 
-    Pack14 (frameBuffer + productIdOffset, productId);
-    PackSerial (frameBuffer + serialNumberOffset, serialNumber);
-    Pack28 (frameBuffer + sessionIdOffset, sessionId);
-    Pack28 (frameBuffer + transactionIdOffset, transactionId);
-    Pack14 (frameBuffer + payloadLengthOffset, length);
+    sum = (juce::uint8) (sum + Pack14 (frameBuffer + productIdOffset, productId)
+                         + PackSerial (frameBuffer + serialNumberOffset, serialNumber)
+                         + Pack28 (frameBuffer + sessionIdOffset, sessionId)
+                         + Pack28 (frameBuffer + transactionIdOffset, transactionId)
+                         + Pack14 (frameBuffer + payloadLengthOffset, length));
 
     const int checksumOffset = payloadOffset + length;
-    unsigned int sum = 0;
-
-    for (int i = headerSize; i < checksumOffset; ++i)
-        sum += frameBuffer[i];
-
     frameBuffer[checksumOffset] = (juce::uint8) ((0u - sum) & 0x7F);
     frameBuffer[checksumOffset + 1] = 0xF7;
 

@@ -11,6 +11,14 @@ namespace apptest
 {
 using Interface = sim::SimulatedInterface;
 
+/** The component's two timers. They are a private base, as nothing but the component itself
+    drives them; tests only look at them (and start the reply time-out as a pending request
+    would), and a C-style cast is the one way to reach an inaccessible base. */
+inline juce::MultiTimer& timersOf (MainComponent& c)
+{
+    return (juce::MultiTimer&) c;
+}
+
 /** The bus that stands in for the system's MIDI service. */
 inline sim::VirtualMidiBus& bus()
 {
