@@ -60,7 +60,8 @@ struct Program
         simulated = std::make_shared<sim::SimulatedInterface> (largestInterface());
         simulated->attach ("Largest");
         mc.buttonClicked (&mc.searchButton);
-        runLoopUntil ([this] { return mc.requestState == MainComponent::Idle && mc.discovery.devices.size() == 1; });
+        runLoopUntil ([this]
+                      { return mc.requestState == MainComponent::Idle && mc.discovery.devices.size() == 1; });
         mc.deviceListBox->selectRow (0);
     }
 
@@ -69,7 +70,8 @@ struct Program
     void read()
     {
         mc.buttonClicked (&mc.getSettingsButton);
-        runLoopUntil ([this] { return mc.requestState == MainComponent::Idle; });
+        runLoopUntil ([this]
+                      { return mc.requestState == MainComponent::Idle; });
     }
 
     std::shared_ptr<sim::SimulatedInterface> simulated;
@@ -126,12 +128,16 @@ struct BareHost : juce::MidiInputCallback, juce::MessageListener
     {
         next = 0;
         output->sendMessageNow (requests[0]);
-        runLoopUntil ([this] { return next >= requests.size(); });
+        runLoopUntil ([this]
+                      { return next >= requests.size(); });
     }
 
     struct Reply : juce::Message
     {
-        explicit Reply (const juce::MidiMessage& m) : message (m) {}
+        explicit Reply (const juce::MidiMessage& m)
+            : message (m)
+        {
+        }
         juce::MidiMessage message;
     };
 

@@ -155,8 +155,7 @@ int main (int argc, char** argv)
     {
         SXMessage_GetSettingsPresetSelectorInfo[7] = 9;
         SXMessage_GetSettingsPresetSelectorInfo[11] = (unsigned char) id;
-        ask ("selector-info-reply-" + juce::String::toHexString (id), SXMessage_GetSettingsPresetSelectorInfo,
-             zun::SXLength::GetSettingsPresetSelectorInfo, 9);
+        ask ("selector-info-reply-" + juce::String::toHexString (id), SXMessage_GetSettingsPresetSelectorInfo, zun::SXLength::GetSettingsPresetSelectorInfo, 9);
     }
 
     zun::WriteSelectorSettings (SXMessage_SetPresetSelectorInfo, {}, 9, 1);

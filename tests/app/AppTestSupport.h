@@ -6,6 +6,7 @@
 #include "sim/SimulatedInterface.h"
 #include "sim/VirtualMidiBus.h"
 #include <gtest/gtest.h>
+#include <mutex>
 
 namespace apptest
 {
@@ -18,6 +19,43 @@ inline juce::MultiTimer& timersOf (MainComponent& c)
 {
     return (juce::MultiTimer&) c;
 }
+
+/** The text of the reply time-out alert. */
+inline const char* const timeOutMessage = "Something went wrong, was expecting a message from interface but did not receive one.";
+
+/** A device behind an output that only records what the program sends it, and never answers. */
+struct Recorder : sim::Endpoint
+{
+    void receivedFromHost (int, const juce::MidiMessage& m) override
+    {
+        const std::lock_guard<std::mutex> held (mutex);
+        received.push_back (m);
+    }
+
+    std::vector<juce::MidiMessage> get()
+    {
+        const std::lock_guard<std::mutex> held (mutex);
+        return received;
+    }
+
+    std::mutex mutex;
+    std::vector<juce::MidiMessage> received;
+};
+
+/** Runs a callback every few milliseconds, also inside the modal loop of an open alert. */
+struct Probe : private juce::Timer
+{
+    explicit Probe (std::function<void()> f)
+        : tick (std::move (f))
+    {
+        startTimer (2);
+    }
+
+    ~Probe() override { stopTimer(); }
+    void timerCallback() override { tick(); }
+
+    std::function<void()> tick;
+};
 
 /** The bus that stands in for the system's MIDI service. */
 inline sim::VirtualMidiBus& bus()

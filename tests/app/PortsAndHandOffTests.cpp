@@ -9,25 +9,6 @@ using namespace apptest;
 
 namespace
 {
-/** A device behind an output that only records what the program sends it. */
-struct Recorder : sim::Endpoint
-{
-    void receivedFromHost (int, const juce::MidiMessage& m) override
-    {
-        const std::lock_guard<std::mutex> held (mutex);
-        received.push_back (m);
-    }
-
-    std::vector<juce::MidiMessage> get()
-    {
-        const std::lock_guard<std::mutex> held (mutex);
-        return received;
-    }
-
-    std::mutex mutex;
-    std::vector<juce::MidiMessage> received;
-};
-
 juce::String hex (const juce::uint8* b, int n)
 {
     juce::StringArray parts;

@@ -9,25 +9,6 @@ using namespace apptest;
 
 namespace
 {
-/** A device behind an output that records what the program sends and never answers. */
-struct Silent : sim::Endpoint
-{
-    void receivedFromHost (int, const juce::MidiMessage& m) override
-    {
-        const std::lock_guard<std::mutex> held (mutex);
-        received.push_back (m);
-    }
-
-    std::vector<juce::MidiMessage> get()
-    {
-        const std::lock_guard<std::mutex> held (mutex);
-        return received;
-    }
-
-    std::mutex mutex;
-    std::vector<juce::MidiMessage> received;
-};
-
 /** Runs a check every few milliseconds, also while a modal alert is open. */
 struct Poll : juce::Timer
 {
@@ -50,8 +31,6 @@ juce::String hexOfFrameBody (const juce::MidiMessage& m)
 
     return parts.joinIntoString (" ");
 }
-
-const char* const timeOutMessage = "Something went wrong, was expecting a message from interface but did not receive one.";
 
 class Engine : public AppTest
 {
@@ -79,7 +58,7 @@ protected:
 
     void lateReplyCarriesTheReadOn (int keepAlertOpenMs);
 
-    std::shared_ptr<Silent> silent = std::make_shared<Silent>();
+    std::shared_ptr<Recorder> silent = std::make_shared<Recorder>();
 };
 
 //==============================================================================
@@ -142,7 +121,7 @@ TEST_F (Engine, SilenceGivesOneTimeOutAlertAndNothingIsResentWithOrWithoutAnOutp
     {
         SCOPED_TRACE (withOutput ? "one silent output" : "no output");
         bus().removeAll();
-        silent = std::make_shared<Silent>();
+        silent = std::make_shared<Recorder>();
         auto& c = withOutput ? withSilentOutput() : makeComponent();
         showMessages();
         harness::AlertCatcher catcher;

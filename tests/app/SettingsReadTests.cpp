@@ -101,21 +101,6 @@ Interface::Port port (int type, int a, int b, std::initializer_list<juce::uint8>
     return p;
 }
 
-/** Runs a callback every few milliseconds, also inside the modal loop of an open alert. */
-struct Probe : private juce::Timer
-{
-    explicit Probe (std::function<void()> f)
-        : tick (std::move (f))
-    {
-        startTimer (2);
-    }
-    ~Probe() override { stopTimer(); }
-    void timerCallback() override { tick(); }
-    std::function<void()> tick;
-};
-
-const char* const timeOutMessage = "Something went wrong, was expecting a message from interface but did not receive one.";
-
 class SettingsRead : public AppTest
 {
 protected:

@@ -48,19 +48,6 @@ Interface::Config editable()
     return c;
 }
 
-/** Runs a callback every few milliseconds, also inside the modal loop of an open alert. */
-struct Probe : private juce::Timer
-{
-    explicit Probe (std::function<void()> f)
-        : tick (std::move (f))
-    {
-        startTimer (2);
-    }
-    ~Probe() override { stopTimer(); }
-    void timerCallback() override { tick(); }
-    std::function<void()> tick;
-};
-
 class SettingsWrite : public AppTest
 {
 protected:
