@@ -362,7 +362,7 @@ TEST_F (Search, ClickingSearchListsTheInterfacesByNameInTheWindow)
 
     const auto screen = harness::outputDirectory().getChildFile ("after-search.png");
     const auto snapshot = harness::outputDirectory().getChildFile ("after-search-component.png");
-    EXPECT_TRUE (harness::saveScreen (screen));
+    EXPECT_TRUE (harness::saveScreen (screen, window.get()));
     EXPECT_TRUE (harness::saveSnapshot (c, snapshot));
     EXPECT_TRUE (screen.existsAsFile());
     EXPECT_TRUE (snapshot.existsAsFile());

@@ -18,9 +18,13 @@ fi
 "$app" &
 pid=$!
 
+# The window is made twice while it opens (once more when it switches to the native title bar),
+# so only a window that is mapped counts, and it is looked up again before each use.
+find_window() { xdotool search --onlyvisible --name '^Quorvel$' 2>/dev/null | tail -n 1; }
+
 window=""
-for _ in $(seq 1 200); do
-    window=$(xdotool search --name '^Quorvel$' 2>/dev/null | head -n 1)
+for _ in $(seq 1 400); do
+    window=$(find_window)
     [ -n "$window" ] && break
     sleep 0.05
 done
@@ -31,14 +35,15 @@ if [ -z "$window" ]; then
 fi
 
 sleep 0.5
-import -window root "$shot" || { echo "screenshot failed"; kill "$pid"; exit 1; }
+window=$(find_window)
+import -frame -window "$window" "$shot" || { echo "screenshot failed"; kill "$pid"; exit 1; }
 echo "screenshot: $shot"
 
 # The window manager sends the window the same close request its close button does. On a
 # loaded machine the window manager may not have taken the window on yet, so ask again each
 # second; generous, because under the sanitizers the exit includes a leak check.
 for tick in $(seq 1 600); do
-    [ $((tick % 20)) -eq 1 ] && wmctrl -i -c "$window" 2>/dev/null
+    [ $((tick % 20)) -eq 1 ] && wmctrl -i -c "$(find_window)" 2>/dev/null
     kill -0 "$pid" 2>/dev/null || break
     sleep 0.05
 done

@@ -151,16 +151,23 @@ bool saveSnapshot (juce::Component& component, const juce::File& file)
     return png.writeImageToStream (image, out);
 }
 
-bool saveScreen (const juce::File& file)
+bool saveScreen (const juce::File& file, juce::Component* window)
 {
     const juce::File grabber ("/usr/bin/import");
 
     if (! grabber.existsAsFile())
         return false;
 
+    // Other test processes share the X server, so a single window is grabbed where one is given.
+    juce::StringArray command { grabber.getFullPathName(), "-window", "root" };
+
+    if (auto* peer = window != nullptr ? window->getPeer() : nullptr)
+        command = { grabber.getFullPathName(), "-frame", "-window", juce::String ((juce::uint64) (juce::pointer_sized_uint) peer->getNativeHandle()) };
+
+    command.add (file.getFullPathName());
     juce::ChildProcess process;
 
-    if (! process.start (juce::StringArray { grabber.getFullPathName(), "-window", "root", file.getFullPathName() }))
+    if (! process.start (command))
         return false;
 
     // Keep the message loop running while the grabber talks to the X server.

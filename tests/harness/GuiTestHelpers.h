@@ -81,7 +81,8 @@ juce::File outputDirectory();
 /** Saves a snapshot of a component as PNG; false when nothing could be written. */
 bool saveSnapshot (juce::Component& component, const juce::File& file);
 
-/** Saves the whole X screen as PNG (the real window with its title bar, when a window manager
-    runs); false when no screen grabber is installed or the grab failed. */
-bool saveScreen (const juce::File& file);
+/** Saves the real on-screen window of a component as PNG, with the title bar a window manager
+    draws around it, or the whole X screen when `window` is null; false when no screen grabber
+    is installed or the grab failed. */
+bool saveScreen (const juce::File& file, juce::Component* window = nullptr);
 } // namespace harness
