@@ -86,87 +86,58 @@ juce::String portDisplayName (int type, int a, int b)
 }
 
 //==============================================================================
-const char* messageClassName (int code)
+struct CodeName
 {
-    switch (code)
-    {
-        case 0x00:
-            return "None ";
-        case 0x01:
-            return "HstSesnVal ";
-        case 0x02:
-            return "GetParmDef ";
-        case 0x03:
-            return "GetParmVal ";
-        case 0x04:
-            return "GetCmdDef ";
-        case 0x10:
-            return "SetParmVal ";
-        case 0x11:
-            return "SetCmdVal ";
-        case 0x40:
-            return "Ack ";
-        case 0x41:
-            return "DevSesnVal ";
-        case 0x42:
-            return "RetParmDef ";
-        case 0x43:
-            return "RetParmVal ";
-        case 0x44:
-            return "RetCmdDef ";
-        case 0x50:
-            return "NotParmVal, ";
-        case 0x70:
-            return "BulkTransfer ";
-        case 0x7F:
-            return "Private ";
-        default:
-            return "";
-    }
+    int code;
+    const char* name;
+};
+
+template <size_t size>
+const char* nameOf (int code, const CodeName (&table)[size])
+{
+    for (auto& entry : table)
+        if (entry.code == code)
+            return entry.name;
+
+    return "";
 }
 
-const char* dataClassName (int code)
-{
-    switch (code)
-    {
-        case 0x00:
-            return "None";
-        case 0x01:
-            return "SessionInfo";
-        case 0x02:
-            return "DeviceInfo";
-        case 0x03:
-            return "DeviceFeature";
-        case 0x04:
-            return "HardwareInfo";
-        case 0x05:
-            return "MIDIInfo";
-        case 0x06:
-            return "MIDIPortInfo";
-        case 0x07:
-            return "MIDIFeature";
-        case 0x08:
-            return "AudioInfo";
-        case 0x09:
-            return "AudioPortInfo";
-        case 0x0A:
-            return "AudioChannelInfo";
-        case 0x70:
-            return "BulkData";
-        case 0x7D:
-            return "SelfTest";
-        case 0x7E:
-            return "License";
-        case 0x7F:
-            return "FirmwareUpdate";
-        default:
-            return "";
-    }
-}
+/** Message classes, as the monitor prints them: each name ends in a blank (one in a comma too). */
+const CodeName messageClassNames[] = { { 0x00, "None " },        { 0x01, "HstSesnVal " },   { 0x02, "GetParmDef " },
+                                       { 0x03, "GetParmVal " },  { 0x04, "GetCmdDef " },    { 0x10, "SetParmVal " },
+                                       { 0x11, "SetCmdVal " },   { 0x40, "Ack " },          { 0x41, "DevSesnVal " },
+                                       { 0x42, "RetParmDef " },  { 0x43, "RetParmVal " },   { 0x44, "RetCmdDef " },
+                                       { 0x50, "NotParmVal, " }, { 0x70, "BulkTransfer " }, { 0x7F, "Private " } };
+
+const CodeName dataClassNames[] = {
+    { 0x00, "None" },         { 0x01, "SessionInfo" },   { 0x02, "DeviceInfo" },       { 0x03, "DeviceFeature" },
+    { 0x04, "HardwareInfo" }, { 0x05, "MIDIInfo" },      { 0x06, "MIDIPortInfo" },     { 0x07, "MIDIFeature" },
+    { 0x08, "AudioInfo" },    { 0x09, "AudioPortInfo" }, { 0x0A, "AudioChannelInfo" }, { 0x70, "BulkData" },
+    { 0x7D, "SelfTest" },     { 0x7E, "License" },       { 0x7F, "FirmwareUpdate" }
+};
 
 const char* ackErrorName (int code)
 {
-    static const char* const names[] = { "None", "MalformedMessage", "MClassNotSupported", "DClassNotSupported", "MessageInTooLarge", "MessageOutTooLarge", "DataBlockLengthInvalid", "DataBlockTypeInvalid", "ArgIDInvalid", "ArgValueInvalid", "ParmIDInvalid", "ParmValueInvalid", "NameInvalid", "CmdIDInvalid", "CmdValueInvalid", "CmdArgInvalid", "ArgValBlockMissing", "SubIDInvalid", "SubIDValueInvalid", "CmdFailed" };
+    static const char* const names[] = { "None",
+                                         "MalformedMessage",
+                                         "MClassNotSupported",
+                                         "DClassNotSupported",
+                                         "MessageInTooLarge",
+                                         "MessageOutTooLarge",
+                                         "DataBlockLengthInvalid",
+                                         "DataBlockTypeInvalid",
+                                         "ArgIDInvalid",
+                                         "ArgValueInvalid",
+                                         "ParmIDInvalid",
+                                         "ParmValueInvalid",
+                                         "NameInvalid",
+                                         "CmdIDInvalid",
+                                         "CmdValueInvalid",
+                                         "CmdArgInvalid",
+                                         "ArgValBlockMissing",
+                                         "SubIDInvalid",
+                                         "SubIDValueInvalid",
+                                         "CmdFailed" };
 
     return juce::isPositiveAndBelow (code, (int) std::size (names)) ? names[code] : "???";
 }
@@ -184,136 +155,134 @@ int wrappedPart (double value, int modulus)
 }
 
 /** The controller list's texts: fixed text, not worked out from the number. */
-const char* const controllerItemTexts[128] = {
-    "000 Bank (MSB)",
-    "001 Modulation",
-    "002 Breath",
-    "003 ---",
-    "004 Foot",
-    "005 Portamento Time",
-    "006 Data Entry",
-    "007 Volume",
-    "008 Balance",
-    "009 ---",
-    "010 Pan",
-    "011 Expression",
-    "012 Effect 1",
-    "013 Effect 2",
-    "014 ---",
-    "015 ---",
-    "016 General 1",
-    "017 General 2",
-    "018 General 3",
-    "019 General 4",
-    "020 ---",
-    "021 ---",
-    "022 ---",
-    "023 ---",
-    "024 ---",
-    "025 ---",
-    "026 ---",
-    "027 ---",
-    "028 ---",
-    "029 ---",
-    "030 ---",
-    "031 ---",
-    "032 Bank (LSB)",
-    "033 Modulation (LSB)",
-    "034 Breath (LSB)",
-    "035 ---",
-    "036 Foot (LSB)",
-    "037 Portamento Time (LSB)",
-    "038 Data Entry (LSB)",
-    "039 Volume (LSB)",
-    "040 Balance (LSB)",
-    "041 ---",
-    "042 Pan (LSB)",
-    "043 Expression (LSB)",
-    "044 Effect 1 (LSB)",
-    "045 Effect 2 (LSB)",
-    "046 ---",
-    "047 ---",
-    "048 General 1 (LSB)",
-    "049 General 2 (LSB)",
-    "050 General 3 (LSB)",
-    "051 General 4 (LSB)",
-    "052 ---",
-    "053 ---",
-    "054 ---",
-    "055 ---",
-    "056 ---",
-    "057 ---",
-    "058 ---",
-    "059 ---",
-    "060 ---",
-    "061 ---",
-    "062 ---",
-    "063 ---",
-    "064 Damper Pedal",
-    "065 Portamento Switch",
-    "066 Sostenuto",
-    "067 Soft Pedal",
-    "068 Legato",
-    "069 Hold2",
-    "070 Variation",
-    "071 Harmonic",
-    "072 Release",
-    "073 Attack",
-    "074 Brightness",
-    "075 Sound Controller 6",
-    "076 Sound Controller 7",
-    "077 Sound Controller 8",
-    "078 Sound Controller 9",
-    "079 Sound Controller 10",
-    "080 General 5",
-    "081 General 6",
-    "082 General 7",
-    "083 General 8",
-    "084 ---",
-    "085 ---",
-    "086 ---",
-    "087 ---",
-    "088 ---",
-    "089 ---",
-    "090 ---",
-    "091 Reverb",
-    "092 Tremolo",
-    "093 Chorus",
-    "094 Celeste",
-    "095 Phaser",
-    "096 Data Increment",
-    "097 Data Decrement",
-    "098 NRPN (LSB)",
-    "099 NRPN (MSB)",
-    "100 RPN (LSB)",
-    "101 RPN (MSB)",
-    "102 ---",
-    "103 ---",
-    "104 ---",
-    "105 ---",
-    "106 ---",
-    "107 ---",
-    "108 ---",
-    "109 ---",
-    "110 ---",
-    "111 ---",
-    "112 ---",
-    "113 ---",
-    "114 ---",
-    "115 ---",
-    "116 ---",
-    "117 ---",
-    "118 ---",
-    "119 ---",
-    "120 All Sound Off",
-    "121 Reset All Controllers",
-    "122 Local Control",
-    "123 All Notes Off",
-    "124 Omni Off",
-    "125 Omni On",
-    "126 Mono On",
-    "127 Poly On"
-};
+const char* const controllerItemTexts[128] = { "000 Bank (MSB)",
+                                               "001 Modulation",
+                                               "002 Breath",
+                                               "003 ---",
+                                               "004 Foot",
+                                               "005 Portamento Time",
+                                               "006 Data Entry",
+                                               "007 Volume",
+                                               "008 Balance",
+                                               "009 ---",
+                                               "010 Pan",
+                                               "011 Expression",
+                                               "012 Effect 1",
+                                               "013 Effect 2",
+                                               "014 ---",
+                                               "015 ---",
+                                               "016 General 1",
+                                               "017 General 2",
+                                               "018 General 3",
+                                               "019 General 4",
+                                               "020 ---",
+                                               "021 ---",
+                                               "022 ---",
+                                               "023 ---",
+                                               "024 ---",
+                                               "025 ---",
+                                               "026 ---",
+                                               "027 ---",
+                                               "028 ---",
+                                               "029 ---",
+                                               "030 ---",
+                                               "031 ---",
+                                               "032 Bank (LSB)",
+                                               "033 Modulation (LSB)",
+                                               "034 Breath (LSB)",
+                                               "035 ---",
+                                               "036 Foot (LSB)",
+                                               "037 Portamento Time (LSB)",
+                                               "038 Data Entry (LSB)",
+                                               "039 Volume (LSB)",
+                                               "040 Balance (LSB)",
+                                               "041 ---",
+                                               "042 Pan (LSB)",
+                                               "043 Expression (LSB)",
+                                               "044 Effect 1 (LSB)",
+                                               "045 Effect 2 (LSB)",
+                                               "046 ---",
+                                               "047 ---",
+                                               "048 General 1 (LSB)",
+                                               "049 General 2 (LSB)",
+                                               "050 General 3 (LSB)",
+                                               "051 General 4 (LSB)",
+                                               "052 ---",
+                                               "053 ---",
+                                               "054 ---",
+                                               "055 ---",
+                                               "056 ---",
+                                               "057 ---",
+                                               "058 ---",
+                                               "059 ---",
+                                               "060 ---",
+                                               "061 ---",
+                                               "062 ---",
+                                               "063 ---",
+                                               "064 Damper Pedal",
+                                               "065 Portamento Switch",
+                                               "066 Sostenuto",
+                                               "067 Soft Pedal",
+                                               "068 Legato",
+                                               "069 Hold2",
+                                               "070 Variation",
+                                               "071 Harmonic",
+                                               "072 Release",
+                                               "073 Attack",
+                                               "074 Brightness",
+                                               "075 Sound Controller 6",
+                                               "076 Sound Controller 7",
+                                               "077 Sound Controller 8",
+                                               "078 Sound Controller 9",
+                                               "079 Sound Controller 10",
+                                               "080 General 5",
+                                               "081 General 6",
+                                               "082 General 7",
+                                               "083 General 8",
+                                               "084 ---",
+                                               "085 ---",
+                                               "086 ---",
+                                               "087 ---",
+                                               "088 ---",
+                                               "089 ---",
+                                               "090 ---",
+                                               "091 Reverb",
+                                               "092 Tremolo",
+                                               "093 Chorus",
+                                               "094 Celeste",
+                                               "095 Phaser",
+                                               "096 Data Increment",
+                                               "097 Data Decrement",
+                                               "098 NRPN (LSB)",
+                                               "099 NRPN (MSB)",
+                                               "100 RPN (LSB)",
+                                               "101 RPN (MSB)",
+                                               "102 ---",
+                                               "103 ---",
+                                               "104 ---",
+                                               "105 ---",
+                                               "106 ---",
+                                               "107 ---",
+                                               "108 ---",
+                                               "109 ---",
+                                               "110 ---",
+                                               "111 ---",
+                                               "112 ---",
+                                               "113 ---",
+                                               "114 ---",
+                                               "115 ---",
+                                               "116 ---",
+                                               "117 ---",
+                                               "118 ---",
+                                               "119 ---",
+                                               "120 All Sound Off",
+                                               "121 Reset All Controllers",
+                                               "122 Local Control",
+                                               "123 All Notes Off",
+                                               "124 Omni Off",
+                                               "125 Omni On",
+                                               "126 Mono On",
+                                               "127 Poly On" };
 
 /** Adds an item unless the framework would refuse it (empty text or ID 0), which it would
     otherwise also flag as a programming error. */
@@ -394,9 +363,7 @@ MainComponent::~MainComponent()
     deviceListBox.reset();
 }
 
-void MainComponent::paint (juce::Graphics&)
-{
-}
+void MainComponent::paint (juce::Graphics&) {}
 
 void MainComponent::resized()
 {
@@ -449,8 +416,7 @@ void MainComponent::addLabelAndSetStyle (juce::Label& label)
 
 void MainComponent::createDeviceList (bool isInput)
 {
-    const auto available = isInput ? juce::MidiInput::getAvailableDevices()
-                                   : juce::MidiOutput::getAvailableDevices();
+    const auto available = isInput ? juce::MidiInput::getAvailableDevices() : juce::MidiOutput::getAvailableDevices();
     auto& list = isInput ? midiInputs : midiOutputs;
 
     for (int i = list.size(); --i >= 0;)
@@ -610,7 +576,8 @@ void MainComponent::timerCallback (int timerID)
         return;
 
     stopTimer (replyTimer);
-    showWarning ("Time Out Error", "Something went wrong, was expecting a message from interface but did not receive one.");
+    showWarning ("Time Out Error",
+                 "Something went wrong, was expecting a message from interface but did not receive one.");
 }
 
 void MainComponent::sendRequest (unsigned char* payload, juce::uint16 length, juce::uint8 awaitedState)
@@ -639,10 +606,7 @@ void MainComponent::showWarning (const juce::String& title, const juce::String& 
 //==============================================================================
 // Discovery and product names
 
-void MainComponent::resetDeviceList()
-{
-    deviceListBox->resetList();
-}
+void MainComponent::resetDeviceList() { deviceListBox->resetList(); }
 
 void MainComponent::startSearch()
 {
@@ -889,7 +853,8 @@ void MainComponent::handlePortInfoReply (const juce::MidiMessage& reply)
     const Payload p (reply);
 
     if (p.length != 18
-        || ! p.has (18, { { 0, 0x43 }, { 1, 0x06 }, { 4, 0x04 }, { 6, 0x05 }, { 9, 0x03 }, { 12, 0x01 }, { 15, 0x02 } }))
+        || ! p.has (18,
+                    { { 0, 0x43 }, { 1, 0x06 }, { 4, 0x04 }, { 6, 0x05 }, { 9, 0x03 }, { 12, 0x01 }, { 15, 0x02 } }))
         return;
 
     auto& s = device.settings;
@@ -926,7 +891,8 @@ void MainComponent::requestSelector (juce::uint8 selectorId)
     device.readingSelector = selectorId;
     SXMessage_GetSettingsPresetSelectorInfo[7] = device.settings.selectorPort;
     SXMessage_GetSettingsPresetSelectorInfo[11] = selectorId;
-    sendRequest (SXMessage_GetSettingsPresetSelectorInfo, zun::SXLength::GetSettingsPresetSelectorInfo, ReadingSelectorInfo);
+    sendRequest (
+        SXMessage_GetSettingsPresetSelectorInfo, zun::SXLength::GetSettingsPresetSelectorInfo, ReadingSelectorInfo);
 }
 
 void MainComponent::handleSelectorInfoReply (const juce::MidiMessage& reply)
@@ -934,7 +900,8 @@ void MainComponent::handleSelectorInfoReply (const juce::MidiMessage& reply)
     const Payload p (reply);
     auto& s = device.settings;
 
-    if (p.length != 39 || ! p.has (39, { { 0, 0x43 }, { 1, 0x06 }, { 4, 0x04 }, { 6, 0x05 }, { 9, 0x03 }, { 7, s.selectorPort } }))
+    if (p.length != 39
+        || ! p.has (39, { { 0, 0x43 }, { 1, 0x06 }, { 4, 0x04 }, { 6, 0x05 }, { 9, 0x03 }, { 7, s.selectorPort } }))
         return;
 
     auto* record = s.GetSelector (zun::SelectorTypeForId (p[12]));
@@ -1014,7 +981,8 @@ void MainComponent::updatePresetSelector()
     if (record == nullptr)
         return;
 
-    zun::WriteSelectorSettings (SXMessage_SetPresetSelectorInfo, *record, device.settings.selectorPort, device.settings.currentSelector);
+    zun::WriteSelectorSettings (
+        SXMessage_SetPresetSelectorInfo, *record, device.settings.selectorPort, device.settings.currentSelector);
     sendRequest (SXMessage_SetPresetSelectorInfo, zun::SXLength::SetPresetSelectorInfo, WritingSettings);
 }
 
@@ -1126,10 +1094,7 @@ void MainComponent::buttonClicked (juce::Button* button)
     }
 }
 
-void MainComponent::comboBoxChanged (juce::ComboBox* box)
-{
-    appComboBoxChanged (box);
-}
+void MainComponent::comboBoxChanged (juce::ComboBox* box) { appComboBoxChanged (box); }
 
 //==============================================================================
 // Monitor
@@ -1169,15 +1134,15 @@ juce::String MainComponent::describeMessage (const juce::MidiMessage& message) c
         if (p.length == 0)
             head = "Ping";
         else if (p[0] == 0x40)
-            head = juce::String ("Ack ") + (p.length >= 5 ? ackErrorName (p[4]) : "???"); // no error code byte: never read past the payload
+            head = juce::String ("Ack ")
+                   + (p.length >= 5 ? ackErrorName (p[4]) : "???"); // no error code byte: never read past the payload
         else
-            head = juce::String (messageClassName (p[0])) + dataClassName (p[1]);
+            head = juce::String (nameOf (p[0], messageClassNames)) + nameOf (p[1], dataClassNames);
 
         return head + ": " + juce::String::toHexString (b + 5, size - 6, 1);
     }
 
-    const auto hex = [&]
-    { return juce::String::toHexString (b, size, 1); };
+    const auto hex = [&] { return juce::String::toHexString (b, size, 1); };
 
     if (size < 1)
         return hex();
@@ -1192,8 +1157,7 @@ juce::String MainComponent::describeMessage (const juce::MidiMessage& message) c
 
     const int d1 = size > 1 ? b[1] : 0;
     const int d2 = size > 2 ? b[2] : 0;
-    const auto note = [&]
-    { return juce::MidiMessage::getMidiNoteName (d1, true, true, 3); };
+    const auto note = [&] { return juce::MidiMessage::getMidiNoteName (d1, true, true, 3); };
 
     if (kind == 0x90 && d2 != 0)
         return "Note on " + note();
@@ -1225,7 +1189,8 @@ juce::String MainComponent::describeMessage (const juce::MidiMessage& message) c
     if (kind == 0xB0)
     {
         const auto* name = juce::MidiMessage::getControllerName (d1);
-        return "Controller " + (name != nullptr ? juce::String (name) : "[" + juce::String (d1) + "]") + ": " + juce::String (d2);
+        return "Controller " + (name != nullptr ? juce::String (name) : "[" + juce::String (d1) + "]") + ": "
+               + juce::String (d2);
     }
 
     return hex();
@@ -1363,7 +1328,16 @@ void MainComponent::clrGUI (bool full)
     for (auto* toggle : { &useProgramChangeToggle, &useControlChangeToggle, &invertToggle, &wraparoundToggle })
         toggle->setToggleState (false, juce::dontSendNotification);
 
-    for (auto* combo : { &minPresetCombo, &maxPresetCombo, &ccModeCombo, &ccId1Combo, &ccId2Combo, &minValueCombo, &maxValueCombo, &onValueCombo, &offPresetCombo, &onPresetCombo })
+    for (auto* combo : { &minPresetCombo,
+                         &maxPresetCombo,
+                         &ccModeCombo,
+                         &ccId1Combo,
+                         &ccId2Combo,
+                         &minValueCombo,
+                         &maxValueCombo,
+                         &onValueCombo,
+                         &offPresetCombo,
+                         &onPresetCombo })
         combo->setSelectedId (-1, juce::dontSendNotification);
 
     if (full)
@@ -1411,7 +1385,10 @@ void MainComponent::setGUI (bool full)
             fillPresetComboBox (combo);
 
         const std::pair<juce::ComboBox*, int> selections[] = {
-            { &minPresetCombo, r->minPreset }, { &maxPresetCombo, r->maxPreset }, { &ccModeCombo, r->ccMode }, { &ccId1Combo, r->ccId1 + 1 }, { &ccId2Combo, r->ccId2 + 1 }, { &minValueCombo, r->minValue + 1 }, { &maxValueCombo, r->maxValue + 1 }, { &onValueCombo, r->onValue + 1 }, { &offPresetCombo, r->offPreset }, { &onPresetCombo, r->onPreset }
+            { &minPresetCombo, r->minPreset },   { &maxPresetCombo, r->maxPreset }, { &ccModeCombo, r->ccMode },
+            { &ccId1Combo, r->ccId1 + 1 },       { &ccId2Combo, r->ccId2 + 1 },     { &minValueCombo, r->minValue + 1 },
+            { &maxValueCombo, r->maxValue + 1 }, { &onValueCombo, r->onValue + 1 }, { &offPresetCombo, r->offPreset },
+            { &onPresetCombo, r->onPreset }
         };
 
         for (auto& [combo, id] : selections)
@@ -1430,7 +1407,8 @@ void MainComponent::setGUI (bool full)
             if (port.type == 5 || (port.type == 1 && port.numberA == 0))
                 continue;
 
-            addItemIfValid (midiInputPortCombo, port.routedToSelectors != 0 ? "* " + port.name : port.name, port.number);
+            addItemIfValid (
+                midiInputPortCombo, port.routedToSelectors != 0 ? "* " + port.name : port.name, port.number);
         }
 
         midiInputPortCombo.setSelectedId (s.routingPort, juce::dontSendNotification);
@@ -1453,12 +1431,17 @@ void MainComponent::fillPresetComboBox (juce::ComboBox* combo)
         case 1:
             // The count comes from the interface; only the records the model holds are listed.
             for (int j = 0; j < juce::jmin ((int) s.presetCount, Block::maxPresets); ++j)
-                addItemIfValid (*combo, juce::String::formatted ("%d - ", s.presets[j].number) + s.presets[j].name, s.presets[j].number);
+                addItemIfValid (*combo,
+                                juce::String::formatted ("%d - ", s.presets[j].number) + s.presets[j].name,
+                                s.presets[j].number);
             break;
 
         case 2:
             for (int k = 0; k < s.sceneCount; ++k)
-                addItemIfValid (*combo, juce::String::formatted ("%d - Scene ", k + 1) + juce::String::charToString ((juce::juce_wchar) ('A' + k)), k + 1);
+                addItemIfValid (*combo,
+                                juce::String::formatted ("%d - Scene ", k + 1)
+                                    + juce::String::charToString ((juce::juce_wchar) ('A' + k)),
+                                k + 1);
             break;
 
         case 3:
@@ -1473,7 +1456,11 @@ void MainComponent::fillPresetComboBox (juce::ComboBox* combo)
 
 void MainComponent::updateGUI()
 {
-    juce::Component* const ccDependent[] = { &ccModeLabel, &ccModeCombo, &ccId1Label, &ccId1Combo, &ccId2Label, &ccId2Combo, &invertToggle, &wraparoundToggle, &minValueLabel, &minValueCombo, &maxValueLabel, &maxValueCombo, &onValueLabel, &onValueCombo, &offPresetLabel, &offPresetCombo, &onPresetLabel, &onPresetCombo };
+    juce::Component* const ccDependent[] = { &ccModeLabel,   &ccModeCombo,   &ccId1Label,     &ccId1Combo,
+                                             &ccId2Label,    &ccId2Combo,    &invertToggle,   &wraparoundToggle,
+                                             &minValueLabel, &minValueCombo, &maxValueLabel,  &maxValueCombo,
+                                             &onValueLabel,  &onValueCombo,  &offPresetLabel, &offPresetCombo,
+                                             &onPresetLabel, &onPresetCombo };
     const auto* r = currentRecord();
 
     // Program Change, and no record at all (nothing read since the model was emptied): none
@@ -1501,7 +1488,8 @@ void MainComponent::updateGUI()
             maxValueLabel.setBounds (362, 398, 80, 24);
             maxValueCombo.setBounds (442, 398, 80, 24);
             invertToggle.setBounds (362, 428, 88, 24);
-            shown = { &ccId1Label, &ccId1Combo, &minValueLabel, &minValueCombo, &maxValueLabel, &maxValueCombo, &invertToggle };
+            shown = { &ccId1Label,    &ccId1Combo,    &minValueLabel, &minValueCombo,
+                      &maxValueLabel, &maxValueCombo, &invertToggle };
             break;
 
         case 2:
@@ -1512,7 +1500,8 @@ void MainComponent::updateGUI()
             setBoundsAndText (onValueLabel, "On Value", { 362, 398, 80, 24 });
             onValueCombo.setBounds (442, 398, 80, 24);
             wraparoundToggle.setBounds (362, 428, 104, 24);
-            shown = { &ccId1Label, &ccId1Combo, &ccId2Label, &ccId2Combo, &onValueLabel, &onValueCombo, &wraparoundToggle };
+            shown = { &ccId1Label,   &ccId1Combo,   &ccId2Label,      &ccId2Combo,
+                      &onValueLabel, &onValueCombo, &wraparoundToggle };
             break;
 
         case 3:
@@ -1524,7 +1513,8 @@ void MainComponent::updateGUI()
             offPresetCombo.setBounds (442, 398, 164, 24);
             setBoundsAndText (onPresetLabel, "On Select", { 362, 428, 80, 24 });
             onPresetCombo.setBounds (442, 428, 164, 24);
-            shown = { &ccId1Label, &ccId1Combo, &onValueLabel, &onValueCombo, &offPresetLabel, &offPresetCombo, &onPresetLabel, &onPresetCombo };
+            shown = { &ccId1Label,     &ccId1Combo,     &onValueLabel,  &onValueCombo,
+                      &offPresetLabel, &offPresetCombo, &onPresetLabel, &onPresetCombo };
             break;
 
         default:

@@ -17,7 +17,12 @@ class ZUNDeviceListBox;
     Everything here runs on the message thread; the MIDI input callback only posts what it
     receives to that thread.
 */
-class MainComponent : public juce::Component, private juce::MultiTimer, private juce::MidiInputCallback, private juce::MessageListener, private juce::Button::Listener, private juce::ComboBox::Listener
+class MainComponent : public juce::Component,
+                      private juce::MultiTimer,
+                      private juce::MidiInputCallback,
+                      private juce::MessageListener,
+                      private juce::Button::Listener,
+                      private juce::ComboBox::Listener
 {
 public:
     /** The reply the program is waiting for. */
@@ -134,15 +139,15 @@ public:
 
     juce::GroupComponent globalRoutingGroup;
 
-    juce::Label selectorLabel, minPresetLabel, maxPresetLabel, ccModeLabel, ccId1Label, ccId2Label,
-        minValueLabel, maxValueLabel, onValueLabel, offPresetLabel, onPresetLabel;
+    juce::Label selectorLabel, minPresetLabel, maxPresetLabel, ccModeLabel, ccId1Label, ccId2Label, minValueLabel,
+        maxValueLabel, onValueLabel, offPresetLabel, onPresetLabel;
     std::array<juce::Label, 16> channelLabels;
 
     juce::ToggleButton enableToggle, invertToggle, wraparoundToggle, useProgramChangeToggle, useControlChangeToggle;
     std::array<juce::ToggleButton, 16> channelCheckboxes;
 
-    juce::ComboBox selectorCombo, minPresetCombo, maxPresetCombo, ccModeCombo, ccId1Combo, ccId2Combo,
-        minValueCombo, maxValueCombo, onValueCombo, offPresetCombo, onPresetCombo;
+    juce::ComboBox selectorCombo, minPresetCombo, maxPresetCombo, ccModeCombo, ccId1Combo, ccId2Combo, minValueCombo,
+        maxValueCombo, onValueCombo, offPresetCombo, onPresetCombo;
 
     juce::Label midiInputPortLabel;
     juce::ComboBox midiInputPortCombo;

@@ -12,10 +12,7 @@ ZUNDeviceListBox::ZUNDeviceListBox (MainComponent& ownerComponent)
 
 ZUNDeviceListBox::~ZUNDeviceListBox() = default;
 
-int ZUNDeviceListBox::getNumRows()
-{
-    return owner.discovery.devices.size();
-}
+int ZUNDeviceListBox::getNumRows() { return owner.discovery.devices.size(); }
 
 void ZUNDeviceListBox::paintListBoxItem (int rowNumber, juce::Graphics& g, int width, int height, bool rowIsSelected)
 {

@@ -31,7 +31,8 @@ void FrameBuildAndAccept (benchmark::State& state)
 
     for (auto _ : state)
     {
-        const auto frame = device.sysex.CreateMessage (SXMessage_SetPresetSelectorInfo, zun::SXLength::SetPresetSelectorInfo);
+        const auto frame =
+            device.sysex.CreateMessage (SXMessage_SetPresetSelectorInfo, zun::SXLength::SetPresetSelectorInfo);
         benchmark::DoNotOptimize (device.IsValidMidiMessage (frame));
     }
 }

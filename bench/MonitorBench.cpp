@@ -22,8 +22,9 @@ void MonitorLineTextAlone (benchmark::State& state)
 
     for (auto _ : state)
     {
-        const auto line = juce::String::formatted ("%d", counter++) + " - " + MainComponent::formatTimeCode (frame.getTimeStamp())
-                          + " S " + mc.describeMessage (frame) + "\r\n";
+        const auto line = juce::String::formatted ("%d", counter++) + " - "
+                          + MainComponent::formatTimeCode (frame.getTimeStamp()) + " S " + mc.describeMessage (frame)
+                          + "\r\n";
         benchmark::DoNotOptimize (line.getCharPointer().getAddress());
     }
 }
@@ -38,7 +39,8 @@ void MonitorAppendLine (benchmark::State& state)
     // Filling the pane line by line would take minutes at 5,000 lines; the same text at once.
     juce::String text;
     for (int i = 1; i <= held; ++i)
-        text << i << " - " << MainComponent::formatTimeCode (frame.getTimeStamp()) << " S " << mc.describeMessage (frame) << "\r\n";
+        text << i << " - " << MainComponent::formatTimeCode (frame.getTimeStamp()) << " S "
+             << mc.describeMessage (frame) << "\r\n";
 
     mc.midiMonitor.setText (text, false);
     mc.logLineCounter = held + 1;

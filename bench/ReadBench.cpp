@@ -61,8 +61,7 @@ struct Program
         simulated = std::make_shared<sim::SimulatedInterface> (largestInterface());
         simulated->attach ("Largest");
         mc.buttonClicked (&mc.searchButton);
-        runLoopUntil ([this]
-                      { return mc.requestState == MainComponent::Idle && mc.discovery.devices.size() == 1; });
+        runLoopUntil ([this] { return mc.requestState == MainComponent::Idle && mc.discovery.devices.size() == 1; });
         mc.deviceListBox->selectRow (0);
     }
 
@@ -71,8 +70,7 @@ struct Program
     void read()
     {
         mc.buttonClicked (&mc.getSettingsButton);
-        runLoopUntil ([this]
-                      { return mc.requestState == MainComponent::Idle; });
+        runLoopUntil ([this] { return mc.requestState == MainComponent::Idle; });
     }
 
     std::shared_ptr<sim::SimulatedInterface> simulated;
@@ -115,8 +113,7 @@ struct BareHost : juce::MidiInputCallback, juce::MessageListener
     {
         next = 0;
         output->sendMessageNow (requests[0]);
-        runLoopUntil ([this]
-                      { return next >= requests.size(); });
+        runLoopUntil ([this] { return next >= requests.size(); });
     }
 
     struct Reply : juce::Message

@@ -145,7 +145,10 @@ int main (int argc, char** argv)
     for (int port : { 1, 3, 9, 10 })
     {
         SXMessage_GetSettingsMIDIPortInfo[7] = (unsigned char) port;
-        ask ("port-info-reply-" + juce::String (port), SXMessage_GetSettingsMIDIPortInfo, zun::SXLength::GetSettingsMIDIPortInfo, 7);
+        ask ("port-info-reply-" + juce::String (port),
+             SXMessage_GetSettingsMIDIPortInfo,
+             zun::SXLength::GetSettingsMIDIPortInfo,
+             7);
     }
 
     SXMessage_GetSettingsMIDIRouteInfo[7] = 1;
@@ -155,14 +158,20 @@ int main (int argc, char** argv)
     {
         SXMessage_GetSettingsPresetSelectorInfo[7] = 9;
         SXMessage_GetSettingsPresetSelectorInfo[11] = (unsigned char) id;
-        ask ("selector-info-reply-" + juce::String::toHexString (id), SXMessage_GetSettingsPresetSelectorInfo, zun::SXLength::GetSettingsPresetSelectorInfo, 9);
+        ask ("selector-info-reply-" + juce::String::toHexString (id),
+             SXMessage_GetSettingsPresetSelectorInfo,
+             zun::SXLength::GetSettingsPresetSelectorInfo,
+             9);
     }
 
     zun::WriteSelectorSettings (SXMessage_SetPresetSelectorInfo, {}, 9, 1);
     ask ("selector-write-ack", SXMessage_SetPresetSelectorInfo, zun::SXLength::SetPresetSelectorInfo, 11);
 
     const juce::uint8 mask[12] = { 0x0c, 0x01 };
-    ask ("route-write-ack", SXMessage_SetMIDIRouteInfo, zun::WriteRouteMask (SXMessage_SetMIDIRouteInfo, 1, mask, 10), 11);
+    ask ("route-write-ack",
+         SXMessage_SetMIDIRouteInfo,
+         zun::WriteRouteMask (SXMessage_SetMIDIRouteInfo, 1, mask, 10),
+         11);
     ask ("store-ack", SXMessage_SaveGlobals, zun::SXLength::SaveGlobals, 10);
 
     input->stop();

@@ -30,21 +30,27 @@ struct AssertionsAreFindings : juce::Logger
 /** Alerts are modal and synchronous; here each one is dismissed as soon as its loop runs. */
 struct DismissingLookAndFeel : juce::LookAndFeel_V4
 {
-    juce::AlertWindow* createAlertWindow (const juce::String& title, const juce::String& message, const juce::String& b1, const juce::String& b2, const juce::String& b3, juce::MessageBoxIconType icon, int numButtons, juce::Component* associated) override
+    juce::AlertWindow* createAlertWindow (const juce::String& title,
+                                          const juce::String& message,
+                                          const juce::String& b1,
+                                          const juce::String& b2,
+                                          const juce::String& b3,
+                                          juce::MessageBoxIconType icon,
+                                          int numButtons,
+                                          juce::Component* associated) override
     {
         auto* alert = LookAndFeel_V4::createAlertWindow (title, message, b1, b2, b3, icon, numButtons, associated);
-        juce::MessageManager::callAsync ([safe = juce::Component::SafePointer<juce::AlertWindow> (alert)]
-                                         {
-                                             if (safe != nullptr)
-                                                 safe->exitModalState (0); });
+        juce::MessageManager::callAsync (
+            [safe = juce::Component::SafePointer<juce::AlertWindow> (alert)]
+            {
+                if (safe != nullptr)
+                    safe->exitModalState (0);
+            });
         return alert;
     }
 };
 
-juce::JUCEApplicationBase* noApplication()
-{
-    return nullptr;
-}
+juce::JUCEApplicationBase* noApplication() { return nullptr; }
 
 /** Comes first in the fixture: JUCE must see these before it initialises. */
 struct Environment
@@ -69,12 +75,10 @@ struct Fixture
         auto& bus = sim::VirtualMidiBus::getInstance();
         sim::DemoSetup::install (bus);
         mc.buttonClicked (&mc.searchButton);
-        pumpUntil ([this]
-                   { return mc.requestState == MainComponent::Idle && mc.discovery.devices.size() > 0; });
+        pumpUntil ([this] { return mc.requestState == MainComponent::Idle && mc.discovery.devices.size() > 0; });
         mc.deviceListBox->selectRow (0);
         mc.buttonClicked (&mc.getSettingsButton);
-        pumpUntil ([this]
-                   { return mc.requestState == MainComponent::Idle && mc.settingsLoaded; });
+        pumpUntil ([this] { return mc.requestState == MainComponent::Idle && mc.settingsLoaded; });
         fuzz::require (mc.settingsLoaded, "the initial read completes");
 
         filled = mc.device.settings;

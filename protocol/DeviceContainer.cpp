@@ -3,10 +3,7 @@
 
 namespace zun
 {
-DeviceContainer::DeviceContainer()
-{
-    settings.Empty();
-}
+DeviceContainer::DeviceContainer() { settings.Empty(); }
 
 bool DeviceContainer::IsValidMidiMessage (const juce::MidiMessage& message) const
 {
@@ -50,7 +47,6 @@ bool DeviceContainer::IsValidMidiMessage (const juce::MidiMessage& message) cons
     if (length == 0)
         return true;
 
-    return MClass::IsKnown (b[SysexMessage::payloadOffset])
-           && DClass::IsKnown (b[SysexMessage::payloadOffset + 1]);
+    return MClass::IsKnown (b[SysexMessage::payloadOffset]) && DClass::IsKnown (b[SysexMessage::payloadOffset + 1]);
 }
 } // namespace zun

@@ -15,11 +15,8 @@ void DeviceDiscoveryItem::AddDevice (const juce::MidiMessage& reply, int inputIn
     const juce::uint8* payload = b + SysexMessage::payloadOffset;
 
     if (SysexMessage::Unpack14 (b + SysexMessage::payloadLengthOffset) != replyPayloadLength
-        || payload[0] != MClass::DevSesnVal
-        || payload[1] != DClass::SessionInfo
-        || payload[16] != 0x01
-        || payload[20] != 0x02
-        || payload[22] != 0x09)
+        || payload[0] != MClass::DevSesnVal || payload[1] != DClass::SessionInfo || payload[16] != 0x01
+        || payload[20] != 0x02 || payload[22] != 0x09)
         return;
 
     const auto productId = SysexMessage::Unpack14 (b + SysexMessage::productIdOffset);
@@ -35,7 +32,8 @@ void DeviceDiscoveryItem::AddDevice (const juce::MidiMessage& reply, int inputIn
     device->outputIndex = outputIndex;
     device->productId = productId;
     device->serialNumber = serialNumber;
-    device->label = juce::String::formatted ("Product ID: %04X SN: %08X", (unsigned int) productId, (unsigned int) serialNumber);
+    device->label =
+        juce::String::formatted ("Product ID: %04X SN: %08X", (unsigned int) productId, (unsigned int) serialNumber);
 
     devices.add (std::move (device));
 }

@@ -56,8 +56,7 @@ void PresetSelectorBlock::SetSelectorPort (juce::uint8 portNumber) noexcept
 bool PresetSelectorBlock::RoutesToSelector (const PortRecord& port) const noexcept
 {
     // The byte index is a public field; never trust it to lie inside the mask.
-    return selectorRouteByte < routeBytes
-           && (port.routeMask[selectorRouteByte] & selectorRouteBit) != 0;
+    return selectorRouteByte < routeBytes && (port.routeMask[selectorRouteByte] & selectorRouteBit) != 0;
 }
 
 void PresetSelectorBlock::SetRoutedToSelectors (PortRecord& port, bool routed) noexcept

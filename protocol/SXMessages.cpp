@@ -5,10 +5,14 @@ unsigned char SXMessage_GetProductName[7] = { 0x03, 0x02, 0x01, 0x04, 0x01, 0x01
 unsigned char SXMessage_SaveGlobals[10] = { 0x11, 0x00, 0x01, 0x07, 0x06, 0x01, 0x04, 0x02, 0x02, 0x00 };
 unsigned char SXMessage_GetSettingsMI[8] = { 0x03, 0x05, 0x01, 0x05, 0x01, 0x02, 0x01, 0x15 };
 unsigned char SXMessage_GetSettingsDI[8] = { 0x03, 0x02, 0x01, 0x05, 0x01, 0x02, 0x14, 0x17 };
-unsigned char SXMessage_GetSettingsPresetName[12] = { 0x03, 0x03, 0x02, 0x05, 0x04, 0x01, 0x09, 0xFF, 0x04, 0x01, 0x01, 0x02 };
-unsigned char SXMessage_GetSettingsMIDIPortInfo[13] = { 0x03, 0x06, 0x02, 0x05, 0x04, 0x01, 0x05, 0xFF, 0x05, 0x01, 0x02, 0x01, 0x02 };
-unsigned char SXMessage_GetSettingsMIDIRouteInfo[12] = { 0x03, 0x06, 0x02, 0x05, 0x04, 0x01, 0x05, 0xFF, 0x04, 0x01, 0x01, 0x18 };
-unsigned char SXMessage_GetSettingsPresetSelectorInfo[12] = { 0x03, 0x06, 0x02, 0x05, 0x04, 0x01, 0x05, 0xFF, 0x04, 0x01, 0x01, 0xFF };
+unsigned char SXMessage_GetSettingsPresetName[12] = { 0x03, 0x03, 0x02, 0x05, 0x04, 0x01,
+                                                      0x09, 0xFF, 0x04, 0x01, 0x01, 0x02 };
+unsigned char SXMessage_GetSettingsMIDIPortInfo[13] = { 0x03, 0x06, 0x02, 0x05, 0x04, 0x01, 0x05,
+                                                        0xFF, 0x05, 0x01, 0x02, 0x01, 0x02 };
+unsigned char SXMessage_GetSettingsMIDIRouteInfo[12] = { 0x03, 0x06, 0x02, 0x05, 0x04, 0x01,
+                                                         0x05, 0xFF, 0x04, 0x01, 0x01, 0x18 };
+unsigned char SXMessage_GetSettingsPresetSelectorInfo[12] = { 0x03, 0x06, 0x02, 0x05, 0x04, 0x01,
+                                                              0x05, 0xFF, 0x04, 0x01, 0x01, 0xFF };
 unsigned char SXMessage_GetSettingsAI[7] = { 0x03, 0x08, 0x01, 0x04, 0x01, 0x01, 0x13 };
 
 // Rows: request header with the port sub-ID block; argument block with its one 28-byte
@@ -58,15 +62,9 @@ namespace
 
     /** The ten one-byte values, in wire order, at firstValuePos and every second byte after. */
     constexpr juce::uint8 SelectorSettings::*valueFields[] = {
-        &SelectorSettings::minPreset,
-        &SelectorSettings::maxPreset,
-        &SelectorSettings::ccMode,
-        &SelectorSettings::ccId1,
-        &SelectorSettings::ccId2,
-        &SelectorSettings::minValue,
-        &SelectorSettings::maxValue,
-        &SelectorSettings::onValue,
-        &SelectorSettings::offPreset,
+        &SelectorSettings::minPreset, &SelectorSettings::maxPreset, &SelectorSettings::ccMode,
+        &SelectorSettings::ccId1,     &SelectorSettings::ccId2,     &SelectorSettings::minValue,
+        &SelectorSettings::maxValue,  &SelectorSettings::onValue,   &SelectorSettings::offPreset,
         &SelectorSettings::onPreset
     };
 
@@ -103,8 +101,7 @@ bool MClass::IsKnown (int code) noexcept
 
 bool DClass::IsKnown (int code) noexcept
 {
-    return (code >= None && code <= AudioChannelInfo)
-           || code == BulkData
+    return (code >= None && code <= AudioChannelInfo) || code == BulkData
            || (code >= SelfTest && code <= FirmwareUpdate);
 }
 
@@ -118,10 +115,9 @@ void WriteSelectorSettings (unsigned char (&payload)[39],
     payload[selectorPortPos] = selectorPort;
     payload[selectorIdPos] = SelectorIdForType (selectorType);
 
-    payload[selectorFlagsPos] = (juce::uint8) ((record.enabled != 0 ? enabledFlag : 0)
-                                               | (record.useControlChange != 0 ? useControlChangeFlag : 0)
-                                               | (record.wraparound != 0 ? wraparoundFlag : 0)
-                                               | (record.invert != 0 ? invertFlag : 0));
+    payload[selectorFlagsPos] = (juce::uint8) (
+        (record.enabled != 0 ? enabledFlag : 0) | (record.useControlChange != 0 ? useControlChangeFlag : 0)
+        | (record.wraparound != 0 ? wraparoundFlag : 0) | (record.invert != 0 ? invertFlag : 0));
 
     payload[channelMaskPos] = (juce::uint8) (record.channelMask >> 14);
     payload[channelMaskPos + 1] = (juce::uint8) ((record.channelMask >> 7) & 0x7F);

@@ -100,16 +100,10 @@ namespace SXLength
 } // namespace SXLength
 
 /** Selector ID (40, 41, 42 hex) of selector type 1 (Preset), 2 (Scene) or 3 (Mixer Snapshot). */
-constexpr juce::uint8 SelectorIdForType (int selectorType) noexcept
-{
-    return (juce::uint8) (selectorType + 0x3F);
-}
+constexpr juce::uint8 SelectorIdForType (int selectorType) noexcept { return (juce::uint8) (selectorType + 0x3F); }
 
 /** Selector type for a selector ID; outside 1 to 3 when the ID is not a selector's. */
-constexpr int SelectorTypeForId (int selectorId) noexcept
-{
-    return selectorId - 0x3F;
-}
+constexpr int SelectorTypeForId (int selectorId) noexcept { return selectorId - 0x3F; }
 
 //==============================================================================
 /**

@@ -55,10 +55,8 @@ public:
     /** Reads a 28-bit number from four 7-bit groups; bit 7 of each byte is ignored. */
     static juce::uint32 Unpack28 (const juce::uint8* bytes) noexcept
     {
-        return (juce::uint32) (bytes[0] & 0x7F) << 21
-               | (juce::uint32) (bytes[1] & 0x7F) << 14
-               | (juce::uint32) (bytes[2] & 0x7F) << 7
-               | (juce::uint32) (bytes[3] & 0x7F);
+        return (juce::uint32) (bytes[0] & 0x7F) << 21 | (juce::uint32) (bytes[1] & 0x7F) << 14
+               | (juce::uint32) (bytes[2] & 0x7F) << 7 | (juce::uint32) (bytes[3] & 0x7F);
     }
 
     /** Reads a 14-bit number (product ID, payload length) from two 7-bit groups. */

@@ -16,7 +16,11 @@ namespace
         return p;
     }
 
-    Selector selector (std::uint8_t enabled, std::uint8_t useControlChange, std::uint16_t channelMask, std::uint8_t minPreset, std::uint8_t maxPreset)
+    Selector selector (std::uint8_t enabled,
+                       std::uint8_t useControlChange,
+                       std::uint16_t channelMask,
+                       std::uint8_t minPreset,
+                       std::uint8_t maxPreset)
     {
         Selector s;
         s.enabled = enabled;

@@ -6,7 +6,8 @@
 #include <juce_audio_devices/juce_audio_devices.h>
 
 #if JUCE_MAJOR_VERSION != 7 || JUCE_MINOR_VERSION != 0 || JUCE_BUILDNUMBER != 5
-#error "The stand-in MIDI backend defines exactly the platform functions of JUCE 7.0.5; check them against this JUCE version before changing this guard."
+#error \
+    "The stand-in MIDI backend defines exactly the platform functions of JUCE 7.0.5; check them against this JUCE version before changing this guard."
 #endif
 
 namespace juce
@@ -54,20 +55,11 @@ MidiInput::~MidiInput()
     internal.reset();
 }
 
-void MidiInput::start()
-{
-    sim::VirtualMidiBus::getInstance().startInput (internal->connection);
-}
+void MidiInput::start() { sim::VirtualMidiBus::getInstance().startInput (internal->connection); }
 
-void MidiInput::stop()
-{
-    sim::VirtualMidiBus::getInstance().stopInput (internal->connection);
-}
+void MidiInput::stop() { sim::VirtualMidiBus::getInstance().stopInput (internal->connection); }
 
-Array<MidiDeviceInfo> MidiInput::getAvailableDevices()
-{
-    return sim::VirtualMidiBus::getInstance().getDevices (true);
-}
+Array<MidiDeviceInfo> MidiInput::getAvailableDevices() { return sim::VirtualMidiBus::getInstance().getDevices (true); }
 
 MidiDeviceInfo MidiInput::getDefaultDevice()
 {
@@ -109,10 +101,7 @@ StringArray MidiInput::getDevices()
     return names;
 }
 
-int MidiInput::getDefaultDeviceIndex()
-{
-    return 0;
-}
+int MidiInput::getDefaultDeviceIndex() { return 0; }
 
 std::unique_ptr<MidiInput> MidiInput::openDevice (int index, MidiInputCallback* callback)
 {
@@ -165,10 +154,7 @@ std::unique_ptr<MidiOutput> MidiOutput::openDevice (const String& deviceIdentifi
     return output;
 }
 
-std::unique_ptr<MidiOutput> MidiOutput::createNewDevice (const String&)
-{
-    return {};
-}
+std::unique_ptr<MidiOutput> MidiOutput::createNewDevice (const String&) { return {}; }
 
 StringArray MidiOutput::getDevices()
 {
@@ -180,10 +166,7 @@ StringArray MidiOutput::getDevices()
     return names;
 }
 
-int MidiOutput::getDefaultDeviceIndex()
-{
-    return 0;
-}
+int MidiOutput::getDefaultDeviceIndex() { return 0; }
 
 std::unique_ptr<MidiOutput> MidiOutput::openDevice (int index)
 {

@@ -86,7 +86,8 @@ namespace
             }
             else if ((type == argValBlock || type == cmdBlock) && at + 2 <= end && p[at] >= 2 && at + p[at] <= end)
             {
-                blocks.entries.push_back ({ p[at + 1], Bytes (p.begin() + (long) at + 2, p.begin() + (long) (at + p[at])) });
+                blocks.entries.push_back (
+                    { p[at + 1], Bytes (p.begin() + (long) at + 2, p.begin() + (long) (at + p[at])) });
                 at += p[at];
             }
             else
@@ -141,8 +142,14 @@ namespace
     {
         const auto flags = (std::uint8_t) ((s.enabled != 0 ? 1 : 0) | (s.useControlChange != 0 ? 2 : 0)
                                            | (s.wraparound != 0 ? 4 : 0) | (s.invert != 0 ? 8 : 0));
-        Bytes bytes { 0x01, flags, 0x02, (std::uint8_t) ((s.channelMask >> 14) & 0x03), (std::uint8_t) ((s.channelMask >> 7) & 0x7f), (std::uint8_t) (s.channelMask & 0x7f) };
-        const std::uint8_t values[] = { s.minPreset, s.maxPreset, s.ccMode, s.ccId1, s.ccId2, s.minValue, s.maxValue, s.onValue, s.offPreset, s.onPreset };
+        Bytes bytes { 0x01,
+                      flags,
+                      0x02,
+                      (std::uint8_t) ((s.channelMask >> 14) & 0x03),
+                      (std::uint8_t) ((s.channelMask >> 7) & 0x7f),
+                      (std::uint8_t) (s.channelMask & 0x7f) };
+        const std::uint8_t values[] = { s.minPreset, s.maxPreset, s.ccMode,  s.ccId1,     s.ccId2,
+                                        s.minValue,  s.maxValue,  s.onValue, s.offPreset, s.onPreset };
         std::uint8_t tag = 0x03;
 
         for (auto v : values)
@@ -169,7 +176,8 @@ namespace
         s.wraparound = (v[1] >> 2) & 1;
         s.invert = (v[1] >> 3) & 1;
         s.channelMask = (std::uint16_t) ((v[3] << 14) | ((v[4] & 0x7f) << 7) | (v[5] & 0x7f));
-        std::uint8_t* fields[] = { &s.minPreset, &s.maxPreset, &s.ccMode, &s.ccId1, &s.ccId2, &s.minValue, &s.maxValue, &s.onValue, &s.offPreset, &s.onPreset };
+        std::uint8_t* fields[] = { &s.minPreset, &s.maxPreset, &s.ccMode,  &s.ccId1,     &s.ccId2,
+                                   &s.minValue,  &s.maxValue,  &s.onValue, &s.offPreset, &s.onPreset };
 
         for (size_t f = 0; f < std::size (fields); ++f)
             *fields[f] = v[7 + 2 * f];
@@ -206,10 +214,9 @@ namespace
 bool SimulatedInterface::Selector::operator== (const Selector& o) const
 {
     return enabled == o.enabled && useControlChange == o.useControlChange && wraparound == o.wraparound
-           && invert == o.invert && channelMask == o.channelMask && minPreset == o.minPreset
-           && maxPreset == o.maxPreset && ccMode == o.ccMode && ccId1 == o.ccId1 && ccId2 == o.ccId2
-           && minValue == o.minValue && maxValue == o.maxValue && onValue == o.onValue
-           && offPreset == o.offPreset && onPreset == o.onPreset;
+           && invert == o.invert && channelMask == o.channelMask && minPreset == o.minPreset && maxPreset == o.maxPreset
+           && ccMode == o.ccMode && ccId1 == o.ccId1 && ccId2 == o.ccId2 && minValue == o.minValue
+           && maxValue == o.maxValue && onValue == o.onValue && offPreset == o.offPreset && onPreset == o.onPreset;
 }
 
 //==============================================================================
@@ -413,7 +420,8 @@ std::optional<SimulatedInterface::Fault> SimulatedInterface::takeFault (Request 
     return fault;
 }
 
-std::optional<SimulatedInterface::Reply> SimulatedInterface::respond (Request request, const std::vector<std::uint8_t>& payload)
+std::optional<SimulatedInterface::Reply> SimulatedInterface::respond (Request request,
+                                                                      const std::vector<std::uint8_t>& payload)
 {
     switch (request)
     {
@@ -500,10 +508,10 @@ std::optional<SimulatedInterface::Reply> SimulatedInterface::valueReply (const s
     return reply;
 }
 
-std::optional<std::vector<std::uint8_t>> SimulatedInterface::valueOf (std::uint8_t dataClass, int instance, std::uint8_t id) const
+std::optional<std::vector<std::uint8_t>>
+    SimulatedInterface::valueOf (std::uint8_t dataClass, int instance, std::uint8_t id) const
 {
-    const auto byte = [] (int v)
-    { return Bytes { (std::uint8_t) (v & 0x7f) }; };
+    const auto byte = [] (int v) { return Bytes { (std::uint8_t) (v & 0x7f) }; };
     const bool knownPort = instance >= 1 && instance <= (int) state.ports.size();
     const auto port = knownPort ? state.ports[(size_t) instance - 1] : Port { 0, 0, 0, {} };
 
@@ -524,7 +532,9 @@ std::optional<std::vector<std::uint8_t>> SimulatedInterface::valueOf (std::uint8
         case (audioInfo << 8) | 0x13:
             return byte (state.snapshotCount);
         case (deviceFeature << 8) | 0x02:
-            return textBytes (instance >= 1 && instance <= (int) state.presetNames.size() ? state.presetNames[(size_t) instance - 1] : juce::String());
+            return textBytes (instance >= 1 && instance <= (int) state.presetNames.size()
+                                  ? state.presetNames[(size_t) instance - 1]
+                                  : juce::String());
         case (midiPortInfo << 8) | 0x01:
             return byte (port.type);
         case (midiPortInfo << 8) | 0x02:
@@ -605,7 +615,10 @@ SimulatedInterface::Reply SimulatedInterface::applyStore (const std::vector<std:
     return Reply { ackPayload (setCmdVal, 0, 0) };
 }
 
-std::vector<SimulatedInterface::Outgoing> SimulatedInterface::spoilAndFrame (Reply reply, const std::optional<Fault>& fault, const Frame& request, int outputHandle) const
+std::vector<SimulatedInterface::Outgoing> SimulatedInterface::spoilAndFrame (Reply reply,
+                                                                             const std::optional<Fault>& fault,
+                                                                             const Frame& request,
+                                                                             int outputHandle) const
 {
     auto& p = reply.payload;
     const Fault none;
@@ -669,6 +682,7 @@ int SimulatedInterface::reportedPortCount() const
 
 int SimulatedInterface::reportedPresetCount() const
 {
-    return juce::jlimit (0, 127, state.reportedPresetCount >= 0 ? state.reportedPresetCount : (int) state.presetNames.size());
+    return juce::jlimit (
+        0, 127, state.reportedPresetCount >= 0 ? state.reportedPresetCount : (int) state.presetNames.size());
 }
 } // namespace sim

@@ -32,8 +32,7 @@ class Frame;
     Each kind of request can be told to fail in a chosen way (see Fault), for tests of the program's
     error handling. Everything here may be called from any thread.
 */
-class SimulatedInterface : public Endpoint,
-                           public std::enable_shared_from_this<SimulatedInterface>
+class SimulatedInterface : public Endpoint, public std::enable_shared_from_this<SimulatedInterface>
 {
 public:
     /** Settings of one preset selector (Preset, Scene or Mixer Snapshot). */
@@ -207,7 +206,8 @@ private:
     Reply applyRouteWrite (const std::vector<std::uint8_t>& payload);
     Reply applyStore (const std::vector<std::uint8_t>& payload);
     std::optional<Fault> takeFault (Request request);
-    std::vector<Outgoing> spoilAndFrame (Reply reply, const std::optional<Fault>& fault, const Frame& request, int outputHandle) const;
+    std::vector<Outgoing>
+        spoilAndFrame (Reply reply, const std::optional<Fault>& fault, const Frame& request, int outputHandle) const;
 
     int reportedPortCount() const;
     int reportedPresetCount() const;

@@ -39,7 +39,10 @@ int VirtualMidiBus::addOutput (const juce::String& name, std::shared_ptr<Endpoin
     return addPort (outputs, "sim-out-", name, std::move (endpoint));
 }
 
-int VirtualMidiBus::addPort (std::vector<Port>& ports, const char* prefix, const juce::String& name, std::shared_ptr<Endpoint> endpoint)
+int VirtualMidiBus::addPort (std::vector<Port>& ports,
+                             const char* prefix,
+                             const juce::String& name,
+                             std::shared_ptr<Endpoint> endpoint)
 {
     Port port;
     port.name = name;
@@ -96,8 +99,7 @@ void VirtualMidiBus::removeAll()
     wake.notify_all();
 
     if (std::this_thread::get_id() != threadId)
-        changed.wait (held, [this]
-                      { return ! busy || processingGeneration == generation; });
+        changed.wait (held, [this] { return ! busy || processingGeneration == generation; });
 
     held.unlock();
 }
@@ -134,8 +136,7 @@ void VirtualMidiBus::waitUntilIdle()
         return;
     }
 
-    changed.wait (held, [this]
-                  { return queue.empty() && ! busy; });
+    changed.wait (held, [this] { return queue.empty() && ! busy; });
 }
 
 //==============================================================================
@@ -154,13 +155,15 @@ int VirtualMidiBus::getNumOutputs() const
 juce::String VirtualMidiBus::getInputIdentifier (int inputHandle) const
 {
     const std::lock_guard<std::mutex> held (lock);
-    return inputHandle >= 0 && inputHandle < (int) inputs.size() ? inputs[(size_t) inputHandle].identifier : juce::String();
+    return inputHandle >= 0 && inputHandle < (int) inputs.size() ? inputs[(size_t) inputHandle].identifier
+                                                                 : juce::String();
 }
 
 juce::String VirtualMidiBus::getOutputIdentifier (int outputHandle) const
 {
     const std::lock_guard<std::mutex> held (lock);
-    return outputHandle >= 0 && outputHandle < (int) outputs.size() ? outputs[(size_t) outputHandle].identifier : juce::String();
+    return outputHandle >= 0 && outputHandle < (int) outputs.size() ? outputs[(size_t) outputHandle].identifier
+                                                                    : juce::String();
 }
 
 int VirtualMidiBus::getNumOpenInputs() const
@@ -178,8 +181,8 @@ int VirtualMidiBus::getNumOpenOutputs() const
 int VirtualMidiBus::getNumStartedInputs() const
 {
     const std::lock_guard<std::mutex> held (lock);
-    return (int) std::count_if (inputConnections.begin(), inputConnections.end(), [] (auto& c)
-                                { return c.second.started; });
+    return (int) std::count_if (
+        inputConnections.begin(), inputConnections.end(), [] (auto& c) { return c.second.started; });
 }
 
 bool VirtualMidiBus::isBusThread() const
@@ -200,7 +203,8 @@ juce::Array<juce::MidiDeviceInfo> VirtualMidiBus::getDevices (bool wantInputs) c
     return devices;
 }
 
-const VirtualMidiBus::Port* VirtualMidiBus::findPort (const std::vector<Port>& ports, const juce::String& identifier) const
+const VirtualMidiBus::Port* VirtualMidiBus::findPort (const std::vector<Port>& ports,
+                                                      const juce::String& identifier) const
 {
     for (auto& port : ports)
         if (port.identifier == identifier)
@@ -209,7 +213,8 @@ const VirtualMidiBus::Port* VirtualMidiBus::findPort (const std::vector<Port>& p
     return nullptr;
 }
 
-std::optional<juce::MidiDeviceInfo> VirtualMidiBus::findOpenablePort (bool wantInput, const juce::String& identifier) const
+std::optional<juce::MidiDeviceInfo> VirtualMidiBus::findOpenablePort (bool wantInput,
+                                                                      const juce::String& identifier) const
 {
     const std::lock_guard<std::mutex> held (lock);
     auto* port = findPort (wantInput ? inputs : outputs, identifier);
@@ -220,7 +225,9 @@ std::optional<juce::MidiDeviceInfo> VirtualMidiBus::findOpenablePort (bool wantI
     return juce::MidiDeviceInfo (port->name, port->identifier);
 }
 
-int VirtualMidiBus::connectInput (const juce::String& identifier, juce::MidiInput* owner, juce::MidiInputCallback* callback)
+int VirtualMidiBus::connectInput (const juce::String& identifier,
+                                  juce::MidiInput* owner,
+                                  juce::MidiInputCallback* callback)
 {
     const std::lock_guard<std::mutex> held (lock);
     auto* port = findPort (inputs, identifier);
@@ -260,8 +267,7 @@ void VirtualMidiBus::stopInputLocked (std::unique_lock<std::mutex>& held, int co
     // On the bus thread the only callback that can be running is the caller itself (or another
     // input's), so there is nothing to wait for; anywhere else, let a running callback finish.
     if (std::this_thread::get_id() != threadId)
-        changed.wait (held, [this, connection]
-                      { return runningInput != connection; });
+        changed.wait (held, [this, connection] { return runningInput != connection; });
 }
 
 void VirtualMidiBus::disconnectInput (int connection)
@@ -323,8 +329,7 @@ void VirtualMidiBus::enqueue (Event event, Clock::time_point due)
 
     if (! thread.joinable())
     {
-        thread = std::thread ([this]
-                              { run(); });
+        thread = std::thread ([this] { run(); });
         threadId = thread.get_id();
     }
 

@@ -164,7 +164,10 @@ private:
     void sendFromHost (int connection, const juce::MidiMessage& message);
     void disconnectOutput (int connection);
 
-    int addPort (std::vector<Port>& ports, const char* prefix, const juce::String& name, std::shared_ptr<Endpoint> endpoint);
+    int addPort (std::vector<Port>& ports,
+                 const char* prefix,
+                 const juce::String& name,
+                 std::shared_ptr<Endpoint> endpoint);
     const Port* findPort (const std::vector<Port>& ports, const juce::String& identifier) const;
     void enqueue (Event event, Clock::time_point due);
     void stopInputLocked (std::unique_lock<std::mutex>& held, int connection);

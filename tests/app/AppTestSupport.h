@@ -15,13 +15,11 @@ using Interface = sim::SimulatedInterface;
 /** The component's two timers. They are a private base, as nothing but the component itself
     drives them; tests only look at them (and start the reply time-out as a pending request
     would), and a C-style cast is the one way to reach an inaccessible base. */
-inline juce::MultiTimer& timersOf (MainComponent& c)
-{
-    return (juce::MultiTimer&) c;
-}
+inline juce::MultiTimer& timersOf (MainComponent& c) { return (juce::MultiTimer&) c; }
 
 /** The text of the reply time-out alert. */
-inline const char* const timeOutMessage = "Something went wrong, was expecting a message from interface but did not receive one.";
+inline const char* const timeOutMessage =
+    "Something went wrong, was expecting a message from interface but did not receive one.";
 
 /** A device behind an output that only records what the program sends it, and never answers. */
 struct Recorder : sim::Endpoint
@@ -58,10 +56,7 @@ struct Probe : private juce::Timer
 };
 
 /** The bus that stands in for the system's MIDI service. */
-inline sim::VirtualMidiBus& bus()
-{
-    return sim::VirtualMidiBus::getInstance();
-}
+inline sim::VirtualMidiBus& bus() { return sim::VirtualMidiBus::getInstance(); }
 
 /** A small interface: two DIN ports, one USB port and the "Preset Selector" port (port 4),
     three named presets, two scenes, Preset and Scene selectors. */
@@ -92,10 +87,7 @@ inline Interface::Config smallInterface (std::uint16_t productId = 0x0123, std::
 class AppTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        bus().removeAll();
-    }
+    void SetUp() override { bus().removeAll(); }
 
     void TearDown() override
     {
@@ -108,7 +100,8 @@ protected:
     }
 
     /** Adds a simulated interface behind a new port pair named `portName`. */
-    std::shared_ptr<Interface> addInterface (const Interface::Config& config, const juce::String& portName = "Interface")
+    std::shared_ptr<Interface> addInterface (const Interface::Config& config,
+                                             const juce::String& portName = "Interface")
     {
         auto simulated = std::make_shared<Interface> (config);
         simulated->attach (portName);
@@ -123,7 +116,8 @@ protected:
 
         if (inWindow)
         {
-            window = std::make_unique<juce::DocumentWindow> ("Quorvel", juce::Colours::darkgrey, juce::DocumentWindow::allButtons);
+            window = std::make_unique<juce::DocumentWindow> (
+                "Quorvel", juce::Colours::darkgrey, juce::DocumentWindow::allButtons);
             window->setUsingNativeTitleBar (true);
             window->setContentNonOwned (component.get(), true);
             window->setVisible (true);
@@ -141,9 +135,7 @@ protected:
     bool search (int timeoutMs = 5000)
     {
         harness::click (mc().searchButton);
-        return harness::pumpUntil ([this]
-                                   { return mc().requestState == MainComponent::Idle; },
-                                   timeoutMs);
+        return harness::pumpUntil ([this] { return mc().requestState == MainComponent::Idle; }, timeoutMs);
     }
 
     /** Selects a row of the device list, as a click on it does. */
@@ -157,8 +149,7 @@ protected:
     bool getSettings (int timeoutMs = 5000)
     {
         harness::click (mc().getSettingsButton);
-        return harness::pumpUntil ([this]
-                                   { return mc().requestState == MainComponent::Idle && mc().settingsLoaded; },
+        return harness::pumpUntil ([this] { return mc().requestState == MainComponent::Idle && mc().settingsLoaded; },
                                    timeoutMs);
     }
 

@@ -73,8 +73,14 @@ protected:
         timersOf (mc()).startTimer (MainComponent::replyTimer, 1000);
     }
 
-    bool editorLoaded() { return mc().settingsLoaded && mc().enableToggle.getToggleState() && mc().selectorCombo.getNumItems() == 1; }
-    bool editorCleared() { return ! mc().settingsLoaded && ! mc().enableToggle.getToggleState() && mc().selectorCombo.getNumItems() == 0; }
+    bool editorLoaded()
+    {
+        return mc().settingsLoaded && mc().enableToggle.getToggleState() && mc().selectorCombo.getNumItems() == 1;
+    }
+    bool editorCleared()
+    {
+        return ! mc().settingsLoaded && ! mc().enableToggle.getToggleState() && mc().selectorCombo.getNumItems() == 0;
+    }
     bool replyTimerRunning() { return timersOf (mc()).isTimerRunning (MainComponent::replyTimer); }
 
     harness::AlertCatcher alerts;
@@ -176,7 +182,8 @@ TEST_F (DeviceListBox, RowsFollowTheDiscoveryListAndAreFilledWhenSelected)
     EXPECT_EQ (box().getNumRows(), 1);
 
     auto& lf = box().getLookAndFeel();
-    const auto fill = lf.findColour (juce::ListBox::textColourId).interpolatedWith (lf.findColour (juce::ListBox::backgroundColourId), 0.5f);
+    const auto fill = lf.findColour (juce::ListBox::textColourId)
+                          .interpolatedWith (lf.findColour (juce::ListBox::backgroundColourId), 0.5f);
 
     /** Paints one row, 240 x 22, and counts its pixels of the given colour (none: transparent). */
     const auto countPainted = [&] (int row, bool selected, juce::Colour colour)

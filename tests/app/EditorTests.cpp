@@ -23,7 +23,10 @@ Items itemsOf (const juce::ComboBox& combo)
 /** The sixteen controls that only updateGUI places (the CC Mode pair is placed by resized). */
 std::vector<juce::Component*> modeDependent (MainComponent& c)
 {
-    return { &c.ccId1Label, &c.ccId1Combo, &c.ccId2Label, &c.ccId2Combo, &c.minValueLabel, &c.minValueCombo, &c.maxValueLabel, &c.maxValueCombo, &c.onValueLabel, &c.onValueCombo, &c.offPresetLabel, &c.offPresetCombo, &c.onPresetLabel, &c.onPresetCombo, &c.invertToggle, &c.wraparoundToggle };
+    return { &c.ccId1Label,    &c.ccId1Combo,    &c.ccId2Label,     &c.ccId2Combo,
+             &c.minValueLabel, &c.minValueCombo, &c.maxValueLabel,  &c.maxValueCombo,
+             &c.onValueLabel,  &c.onValueCombo,  &c.offPresetLabel, &c.offPresetCombo,
+             &c.onPresetLabel, &c.onPresetCombo, &c.invertToggle,   &c.wraparoundToggle };
 }
 
 int visibleCount (MainComponent& c)
@@ -38,7 +41,21 @@ int visibleCount (MainComponent& c)
 
 auto fieldsOf (const zun::SelectorSettings& r)
 {
-    return std::tie (r.enabled, r.useControlChange, r.wraparound, r.invert, r.channelMask, r.minPreset, r.maxPreset, r.ccMode, r.ccId1, r.ccId2, r.minValue, r.maxValue, r.onValue, r.offPreset, r.onPreset);
+    return std::tie (r.enabled,
+                     r.useControlChange,
+                     r.wraparound,
+                     r.invert,
+                     r.channelMask,
+                     r.minPreset,
+                     r.maxPreset,
+                     r.ccMode,
+                     r.ccId1,
+                     r.ccId2,
+                     r.minValue,
+                     r.maxValue,
+                     r.onValue,
+                     r.offPreset,
+                     r.onPreset);
 }
 
 void addPort (zun::PresetSelectorBlock& s, int type, int numberA, bool routed, const juce::String& name)
@@ -102,16 +119,85 @@ TEST_F (EditorControls, ItemListsAfterConstruction)
 {
     auto& c = makeComponent();
 
-    const std::map<int, const char*> named = {
-        { 0, "Bank (MSB)" }, { 1, "Modulation" }, { 2, "Breath" }, { 4, "Foot" }, { 5, "Portamento Time" }, { 6, "Data Entry" }, { 7, "Volume" }, { 8, "Balance" }, { 10, "Pan" }, { 11, "Expression" }, { 12, "Effect 1" }, { 13, "Effect 2" }, { 16, "General 1" }, { 17, "General 2" }, { 18, "General 3" }, { 19, "General 4" }, { 32, "Bank (LSB)" }, { 33, "Modulation (LSB)" }, { 34, "Breath (LSB)" }, { 36, "Foot (LSB)" }, { 37, "Portamento Time (LSB)" }, { 38, "Data Entry (LSB)" }, { 39, "Volume (LSB)" }, { 40, "Balance (LSB)" }, { 42, "Pan (LSB)" }, { 43, "Expression (LSB)" }, { 44, "Effect 1 (LSB)" }, { 45, "Effect 2 (LSB)" }, { 48, "General 1 (LSB)" }, { 49, "General 2 (LSB)" }, { 50, "General 3 (LSB)" }, { 51, "General 4 (LSB)" }, { 64, "Damper Pedal" }, { 65, "Portamento Switch" }, { 66, "Sostenuto" }, { 67, "Soft Pedal" }, { 68, "Legato" }, { 69, "Hold2" }, { 70, "Variation" }, { 71, "Harmonic" }, { 72, "Release" }, { 73, "Attack" }, { 74, "Brightness" }, { 75, "Sound Controller 6" }, { 76, "Sound Controller 7" }, { 77, "Sound Controller 8" }, { 78, "Sound Controller 9" }, { 79, "Sound Controller 10" }, { 80, "General 5" }, { 81, "General 6" }, { 82, "General 7" }, { 83, "General 8" }, { 91, "Reverb" }, { 92, "Tremolo" }, { 93, "Chorus" }, { 94, "Celeste" }, { 95, "Phaser" }, { 96, "Data Increment" }, { 97, "Data Decrement" }, { 98, "NRPN (LSB)" }, { 99, "NRPN (MSB)" }, { 100, "RPN (LSB)" }, { 101, "RPN (MSB)" }, { 120, "All Sound Off" }, { 121, "Reset All Controllers" }, { 122, "Local Control" }, { 123, "All Notes Off" }, { 124, "Omni Off" }, { 125, "Omni On" }, { 126, "Mono On" }, { 127, "Poly On" }
-    };
+    const std::map<int, const char*> named = { { 0, "Bank (MSB)" },
+                                               { 1, "Modulation" },
+                                               { 2, "Breath" },
+                                               { 4, "Foot" },
+                                               { 5, "Portamento Time" },
+                                               { 6, "Data Entry" },
+                                               { 7, "Volume" },
+                                               { 8, "Balance" },
+                                               { 10, "Pan" },
+                                               { 11, "Expression" },
+                                               { 12, "Effect 1" },
+                                               { 13, "Effect 2" },
+                                               { 16, "General 1" },
+                                               { 17, "General 2" },
+                                               { 18, "General 3" },
+                                               { 19, "General 4" },
+                                               { 32, "Bank (LSB)" },
+                                               { 33, "Modulation (LSB)" },
+                                               { 34, "Breath (LSB)" },
+                                               { 36, "Foot (LSB)" },
+                                               { 37, "Portamento Time (LSB)" },
+                                               { 38, "Data Entry (LSB)" },
+                                               { 39, "Volume (LSB)" },
+                                               { 40, "Balance (LSB)" },
+                                               { 42, "Pan (LSB)" },
+                                               { 43, "Expression (LSB)" },
+                                               { 44, "Effect 1 (LSB)" },
+                                               { 45, "Effect 2 (LSB)" },
+                                               { 48, "General 1 (LSB)" },
+                                               { 49, "General 2 (LSB)" },
+                                               { 50, "General 3 (LSB)" },
+                                               { 51, "General 4 (LSB)" },
+                                               { 64, "Damper Pedal" },
+                                               { 65, "Portamento Switch" },
+                                               { 66, "Sostenuto" },
+                                               { 67, "Soft Pedal" },
+                                               { 68, "Legato" },
+                                               { 69, "Hold2" },
+                                               { 70, "Variation" },
+                                               { 71, "Harmonic" },
+                                               { 72, "Release" },
+                                               { 73, "Attack" },
+                                               { 74, "Brightness" },
+                                               { 75, "Sound Controller 6" },
+                                               { 76, "Sound Controller 7" },
+                                               { 77, "Sound Controller 8" },
+                                               { 78, "Sound Controller 9" },
+                                               { 79, "Sound Controller 10" },
+                                               { 80, "General 5" },
+                                               { 81, "General 6" },
+                                               { 82, "General 7" },
+                                               { 83, "General 8" },
+                                               { 91, "Reverb" },
+                                               { 92, "Tremolo" },
+                                               { 93, "Chorus" },
+                                               { 94, "Celeste" },
+                                               { 95, "Phaser" },
+                                               { 96, "Data Increment" },
+                                               { 97, "Data Decrement" },
+                                               { 98, "NRPN (LSB)" },
+                                               { 99, "NRPN (MSB)" },
+                                               { 100, "RPN (LSB)" },
+                                               { 101, "RPN (MSB)" },
+                                               { 120, "All Sound Off" },
+                                               { 121, "Reset All Controllers" },
+                                               { 122, "Local Control" },
+                                               { 123, "All Notes Off" },
+                                               { 124, "Omni Off" },
+                                               { 125, "Omni On" },
+                                               { 126, "Mono On" },
+                                               { 127, "Poly On" } };
     ASSERT_EQ (named.size(), 71u);
 
     Items controllers, values;
 
     for (int n = 0; n < 128; ++n)
     {
-        controllers.emplace_back (n + 1, juce::String::formatted ("%03d ", n) + (named.count (n) != 0 ? named.at (n) : "---"));
+        controllers.emplace_back (n + 1,
+                                  juce::String::formatted ("%03d ", n) + (named.count (n) != 0 ? named.at (n) : "---"));
         values.emplace_back (n + 1, juce::String (n));
     }
 
@@ -120,7 +206,11 @@ TEST_F (EditorControls, ItemListsAfterConstruction)
         const auto items = itemsOf (*combo);
         EXPECT_EQ (items, controllers);
 
-        for (auto& [id, text] : Items { { 1, "000 Bank (MSB)" }, { 4, "003 ---" }, { 70, "069 Hold2" }, { 80, "079 Sound Controller 10" }, { 128, "127 Poly On" } })
+        for (auto& [id, text] : Items { { 1, "000 Bank (MSB)" },
+                                        { 4, "003 ---" },
+                                        { 70, "069 Hold2" },
+                                        { 80, "079 Sound Controller 10" },
+                                        { 128, "127 Poly On" } })
             EXPECT_NE (std::find (items.begin(), items.end(), std::make_pair (id, text)), items.end()) << text;
     }
 
@@ -129,7 +219,12 @@ TEST_F (EditorControls, ItemListsAfterConstruction)
 
     EXPECT_EQ (itemsOf (c.ccModeCombo), (Items { { 1, "Continuous" }, { 2, "Inc/Dec" }, { 3, "Toggle" } }));
 
-    for (auto* combo : { &c.selectorCombo, &c.midiInputPortCombo, &c.minPresetCombo, &c.maxPresetCombo, &c.offPresetCombo, &c.onPresetCombo })
+    for (auto* combo : { &c.selectorCombo,
+                         &c.midiInputPortCombo,
+                         &c.minPresetCombo,
+                         &c.maxPresetCombo,
+                         &c.offPresetCombo,
+                         &c.onPresetCombo })
         EXPECT_EQ (combo->getNumItems(), 0);
 }
 
@@ -138,10 +233,20 @@ TEST_F (EditorControls, LabelAndToggleTexts)
     auto& c = makeComponent();
 
     const std::pair<juce::Label*, const char*> labels[] = {
-        { &c.selectorLabel, "Selector" }, { &c.minPresetLabel, "Min Select" }, { &c.maxPresetLabel, "Max Select" }, { &c.ccModeLabel, "CC Mode" }, { &c.ccId1Label, "CCID1" }, { &c.ccId2Label, "CCID2" }, { &c.minValueLabel, "Min Value" }, { &c.maxValueLabel, "Max Value" }, { &c.onValueLabel, "On Value" }, { &c.offPresetLabel, "Off Select" }, { &c.onPresetLabel, "On Select" }, { &c.midiInputPortLabel, "MIDI Input Port" }
+        { &c.selectorLabel, "Selector" },    { &c.minPresetLabel, "Min Select" },
+        { &c.maxPresetLabel, "Max Select" }, { &c.ccModeLabel, "CC Mode" },
+        { &c.ccId1Label, "CCID1" },          { &c.ccId2Label, "CCID2" },
+        { &c.minValueLabel, "Min Value" },   { &c.maxValueLabel, "Max Value" },
+        { &c.onValueLabel, "On Value" },     { &c.offPresetLabel, "Off Select" },
+        { &c.onPresetLabel, "On Select" },   { &c.midiInputPortLabel, "MIDI Input Port" }
     };
     const std::tuple<juce::Button*, const char*, int> toggles[] = {
-        { &c.enableToggle, "Enable", 0 }, { &c.useProgramChangeToggle, "Use Program Change", 1 }, { &c.useControlChangeToggle, "Use Control Change", 1 }, { &c.invertToggle, "Invert", 0 }, { &c.wraparoundToggle, "Wraparound", 0 }, { &c.routeToAllSelectorsToggle, "Route to All Selectors", 0 }
+        { &c.enableToggle, "Enable", 0 },
+        { &c.useProgramChangeToggle, "Use Program Change", 1 },
+        { &c.useControlChangeToggle, "Use Control Change", 1 },
+        { &c.invertToggle, "Invert", 0 },
+        { &c.wraparoundToggle, "Wraparound", 0 },
+        { &c.routeToAllSelectorsToggle, "Route to All Selectors", 0 }
     };
 
     for (auto& [label, text] : labels)
@@ -207,16 +312,42 @@ TEST_F (EditorView, EachModeShowsExactlyItsControlsInTheirPlaces)
 
     const Case cases[] = {
         { 0, 2, {} }, // Program Change hides the whole column, whatever the mode
-        { 1, 1, { { &c.ccId1Label, { 362, 338, 80, 24 }, "Control ID" }, { &c.ccId1Combo, { 442, 338, 200, 24 } }, { &c.minValueLabel, { 362, 368, 80, 24 }, "Min Value" }, { &c.minValueCombo, { 442, 368, 80, 24 } }, { &c.maxValueLabel, { 362, 398, 80, 24 }, "Max Value" }, { &c.maxValueCombo, { 442, 398, 80, 24 } }, { &c.invertToggle, { 362, 428, 88, 24 } } } },
-        { 1, 2, { { &c.ccId1Label, { 362, 338, 80, 24 }, "Inc Cntl ID" }, { &c.ccId1Combo, { 442, 338, 200, 24 } }, { &c.ccId2Label, { 362, 368, 80, 24 }, "Dec Cntl ID" }, { &c.ccId2Combo, { 442, 368, 200, 24 } }, { &c.onValueLabel, { 362, 398, 80, 24 }, "On Value" }, { &c.onValueCombo, { 442, 398, 80, 24 } }, { &c.wraparoundToggle, { 362, 428, 104, 24 } } } },
-        { 1, 3, { { &c.ccId1Label, { 362, 338, 80, 24 }, "Control ID" }, { &c.ccId1Combo, { 442, 338, 200, 24 } }, { &c.onValueLabel, { 362, 368, 80, 24 }, "On Value" }, { &c.onValueCombo, { 442, 368, 80, 24 } }, { &c.offPresetLabel, { 362, 398, 80, 24 }, "Off Select" }, { &c.offPresetCombo, { 442, 398, 164, 24 } }, { &c.onPresetLabel, { 362, 428, 80, 24 }, "On Select" }, { &c.onPresetCombo, { 442, 428, 164, 24 } } } },
+        { 1,
+          1,
+          { { &c.ccId1Label, { 362, 338, 80, 24 }, "Control ID" },
+            { &c.ccId1Combo, { 442, 338, 200, 24 } },
+            { &c.minValueLabel, { 362, 368, 80, 24 }, "Min Value" },
+            { &c.minValueCombo, { 442, 368, 80, 24 } },
+            { &c.maxValueLabel, { 362, 398, 80, 24 }, "Max Value" },
+            { &c.maxValueCombo, { 442, 398, 80, 24 } },
+            { &c.invertToggle, { 362, 428, 88, 24 } } } },
+        { 1,
+          2,
+          { { &c.ccId1Label, { 362, 338, 80, 24 }, "Inc Cntl ID" },
+            { &c.ccId1Combo, { 442, 338, 200, 24 } },
+            { &c.ccId2Label, { 362, 368, 80, 24 }, "Dec Cntl ID" },
+            { &c.ccId2Combo, { 442, 368, 200, 24 } },
+            { &c.onValueLabel, { 362, 398, 80, 24 }, "On Value" },
+            { &c.onValueCombo, { 442, 398, 80, 24 } },
+            { &c.wraparoundToggle, { 362, 428, 104, 24 } } } },
+        { 1,
+          3,
+          { { &c.ccId1Label, { 362, 338, 80, 24 }, "Control ID" },
+            { &c.ccId1Combo, { 442, 338, 200, 24 } },
+            { &c.onValueLabel, { 362, 368, 80, 24 }, "On Value" },
+            { &c.onValueCombo, { 442, 368, 80, 24 } },
+            { &c.offPresetLabel, { 362, 398, 80, 24 }, "Off Select" },
+            { &c.offPresetCombo, { 442, 398, 164, 24 } },
+            { &c.onPresetLabel, { 362, 428, 80, 24 }, "On Select" },
+            { &c.onPresetCombo, { 442, 428, 164, 24 } } } },
     };
 
     const R untouched (1, 2, 3, 4);
 
     for (auto& [useControlChange, ccMode, shown] : cases)
     {
-        SCOPED_TRACE (juce::String::formatted ("useControlChange %d, ccMode %d", useControlChange, ccMode).toStdString());
+        SCOPED_TRACE (
+            juce::String::formatted ("useControlChange %d, ccMode %d", useControlChange, ccMode).toStdString());
 
         c.ccModeLabel.setVisible (useControlChange == 0);
         c.ccModeCombo.setVisible (useControlChange == 0);
@@ -241,8 +372,8 @@ TEST_F (EditorView, EachModeShowsExactlyItsControlsInTheirPlaces)
         for (size_t i = 0; i < controls.size(); ++i)
         {
             auto* control = controls[i];
-            const auto placed = std::find_if (shown.begin(), shown.end(), [control] (auto& p)
-                                              { return p.control == control; });
+            const auto placed =
+                std::find_if (shown.begin(), shown.end(), [control] (auto& p) { return p.control == control; });
             const bool isShown = placed != shown.end();
 
             EXPECT_EQ (control->isVisible(), isShown) << "control " << i;
@@ -272,7 +403,8 @@ TEST_F (EditorView, NoModeAndModeChangesLeaveWhatTheyDoNotSet)
         for (auto* control : modeDependent (c))
         {
             auto* label = dynamic_cast<juce::Label*> (control);
-            look.emplace_back (control->isVisible(), control->getBounds(), label != nullptr ? label->getText() : juce::String());
+            look.emplace_back (
+                control->isVisible(), control->getBounds(), label != nullptr ? label->getText() : juce::String());
         }
 
         return look;
@@ -335,8 +467,12 @@ TEST_F (EditorView, ClearingEmptiesTheEditorFullyOrKeepsTheSelectorAndRouting)
     c.setGUI (true);
     ASSERT_TRUE (c.settingsLoaded);
 
-    juce::Button* toggles[] = { &c.enableToggle, &c.invertToggle, &c.wraparoundToggle, &c.useProgramChangeToggle, &c.useControlChangeToggle };
-    juce::ComboBox* values[] = { &c.minPresetCombo, &c.maxPresetCombo, &c.ccModeCombo, &c.ccId1Combo, &c.ccId2Combo, &c.minValueCombo, &c.maxValueCombo, &c.onValueCombo, &c.offPresetCombo, &c.onPresetCombo };
+    juce::Button* toggles[] = {
+        &c.enableToggle, &c.invertToggle, &c.wraparoundToggle, &c.useProgramChangeToggle, &c.useControlChangeToggle
+    };
+    juce::ComboBox* values[] = { &c.minPresetCombo, &c.maxPresetCombo, &c.ccModeCombo,   &c.ccId1Combo,
+                                 &c.ccId2Combo,     &c.minValueCombo,  &c.maxValueCombo, &c.onValueCombo,
+                                 &c.offPresetCombo, &c.onPresetCombo };
     const auto expectCleared = [&]
     {
         EXPECT_FALSE (c.settingsLoaded);
@@ -388,7 +524,12 @@ TEST_F (EditorView, ShowsARecordExactly)
         EXPECT_EQ (c.channelCheckboxes[k].getToggleState(), k == 0 || k == 2 || k == 15) << "channel " << k + 1;
 
     const std::tuple<juce::ComboBox*, int, const char*> selections[] = {
-        { &c.selectorCombo, 1, "Preset" }, { &c.minPresetCombo, 1, "1 - Clean" }, { &c.maxPresetCombo, 3, "3 - Lead" }, { &c.ccModeCombo, 1, "Continuous" }, { &c.ccId1Combo, 8, "007 Volume" }, { &c.ccId2Combo, 9, "008 Balance" }, { &c.minValueCombo, 1, "0" }, { &c.maxValueCombo, 128, "127" }, { &c.onValueCombo, 65, "64" }, { &c.offPresetCombo, 2, "2 - Crunch" }, { &c.onPresetCombo, 3, "3 - Lead" }, { &c.midiInputPortCombo, 1, "* DIN 1" }
+        { &c.selectorCombo, 1, "Preset" },    { &c.minPresetCombo, 1, "1 - Clean" },
+        { &c.maxPresetCombo, 3, "3 - Lead" }, { &c.ccModeCombo, 1, "Continuous" },
+        { &c.ccId1Combo, 8, "007 Volume" },   { &c.ccId2Combo, 9, "008 Balance" },
+        { &c.minValueCombo, 1, "0" },         { &c.maxValueCombo, 128, "127" },
+        { &c.onValueCombo, 65, "64" },        { &c.offPresetCombo, 2, "2 - Crunch" },
+        { &c.onPresetCombo, 3, "3 - Lead" },  { &c.midiInputPortCombo, 1, "* DIN 1" }
     };
 
     for (auto& [combo, id, text] : selections)
@@ -401,7 +542,8 @@ TEST_F (EditorView, ShowsARecordExactly)
         EXPECT_EQ (itemsOf (*combo), (Items { { 1, "1 - Clean" }, { 2, "2 - Crunch" }, { 3, "3 - Lead" } }));
 
     EXPECT_EQ (itemsOf (c.selectorCombo), (Items { { 1, "Preset" }, { 2, "Scene" }, { 3, "Mixer Snapshot" } }));
-    EXPECT_EQ (itemsOf (c.midiInputPortCombo), (Items { { 1, "* DIN 1" }, { 3, "USBD 1-1" }, { 6, "* " }, { 7, "USBD 0-1" } }));
+    EXPECT_EQ (itemsOf (c.midiInputPortCombo),
+               (Items { { 1, "* DIN 1" }, { 3, "USBD 1-1" }, { 6, "* " }, { 7, "USBD 0-1" } }));
     EXPECT_TRUE (c.invertToggle.isVisible()); // laid out for Continuous
 }
 
@@ -417,7 +559,11 @@ TEST_F (EditorView, PresetListsFollowTheSelectorType)
     const auto scenes = itemsOf (c.onPresetCombo);
     ASSERT_EQ (scenes.size(), 28u);
 
-    for (auto& [index, item] : std::map<size_t, std::pair<int, juce::String>> { { 0, { 1, "1 - Scene A" } }, { 1, { 2, "2 - Scene B" } }, { 25, { 26, "26 - Scene Z" } }, { 26, { 27, "27 - Scene [" } }, { 27, { 28, "28 - Scene \\" } } })
+    for (auto& [index, item] : std::map<size_t, std::pair<int, juce::String>> { { 0, { 1, "1 - Scene A" } },
+                                                                                { 1, { 2, "2 - Scene B" } },
+                                                                                { 25, { 26, "26 - Scene Z" } },
+                                                                                { 26, { 27, "27 - Scene [" } },
+                                                                                { 27, { 28, "28 - Scene \\" } } })
         EXPECT_EQ (scenes[index], item);
 
     s.currentSelector = 3;

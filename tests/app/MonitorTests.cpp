@@ -164,7 +164,10 @@ TEST (MonitorTimeCode, WrapsHoursAtTwentyFourAndTruncatesEachPart)
 TEST_F (Monitor, AbsurdTimestampsStillGiveAWellFormedLine)
 {
     const std::regex shape (R"(^\d+ - \d\d:\d\d:\d\d\.\d\d\d R Program change 0$)");
-    const double absurd[] = { 1.0e300, std::numeric_limits<double>::max(), std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN() };
+    const double absurd[] = { 1.0e300,
+                              std::numeric_limits<double>::max(),
+                              std::numeric_limits<double>::infinity(),
+                              std::numeric_limits<double>::quiet_NaN() };
 
     for (auto t : absurd)
         mc().addMessageToList (message ({ 0xC0, 0 }, t), false);
@@ -179,7 +182,12 @@ TEST_F (Monitor, AbsurdTimestampsStillGiveAWellFormedLine)
 //==============================================================================
 TEST_F (Monitor, NamesEveryMessageClass)
 {
-    const std::pair<int, const char*> names[] = { { 0x00, "None " }, { 0x01, "HstSesnVal " }, { 0x02, "GetParmDef " }, { 0x03, "GetParmVal " }, { 0x04, "GetCmdDef " }, { 0x10, "SetParmVal " }, { 0x11, "SetCmdVal " }, { 0x41, "DevSesnVal " }, { 0x42, "RetParmDef " }, { 0x43, "RetParmVal " }, { 0x44, "RetCmdDef " }, { 0x50, "NotParmVal, " }, { 0x70, "BulkTransfer " }, { 0x7F, "Private " } };
+    const std::pair<int, const char*> names[] = {
+        { 0x00, "None " },         { 0x01, "HstSesnVal " }, { 0x02, "GetParmDef " }, { 0x03, "GetParmVal " },
+        { 0x04, "GetCmdDef " },    { 0x10, "SetParmVal " }, { 0x11, "SetCmdVal " },  { 0x41, "DevSesnVal " },
+        { 0x42, "RetParmDef " },   { 0x43, "RetParmVal " }, { 0x44, "RetCmdDef " },  { 0x50, "NotParmVal, " },
+        { 0x70, "BulkTransfer " }, { 0x7F, "Private " }
+    };
 
     for (auto& [code, name] : names)
     {
@@ -190,7 +198,12 @@ TEST_F (Monitor, NamesEveryMessageClass)
 
 TEST_F (Monitor, NamesEveryDataClass)
 {
-    const std::pair<int, const char*> names[] = { { 0x00, "None" }, { 0x01, "SessionInfo" }, { 0x02, "DeviceInfo" }, { 0x03, "DeviceFeature" }, { 0x04, "HardwareInfo" }, { 0x05, "MIDIInfo" }, { 0x06, "MIDIPortInfo" }, { 0x07, "MIDIFeature" }, { 0x08, "AudioInfo" }, { 0x09, "AudioPortInfo" }, { 0x0A, "AudioChannelInfo" }, { 0x70, "BulkData" }, { 0x7D, "SelfTest" }, { 0x7E, "License" }, { 0x7F, "FirmwareUpdate" } };
+    const std::pair<int, const char*> names[] = {
+        { 0x00, "None" },         { 0x01, "SessionInfo" },   { 0x02, "DeviceInfo" },       { 0x03, "DeviceFeature" },
+        { 0x04, "HardwareInfo" }, { 0x05, "MIDIInfo" },      { 0x06, "MIDIPortInfo" },     { 0x07, "MIDIFeature" },
+        { 0x08, "AudioInfo" },    { 0x09, "AudioPortInfo" }, { 0x0A, "AudioChannelInfo" }, { 0x70, "BulkData" },
+        { 0x7D, "SelfTest" },     { 0x7E, "License" },       { 0x7F, "FirmwareUpdate" }
+    };
 
     for (auto& [code, name] : names)
     {
@@ -201,12 +214,32 @@ TEST_F (Monitor, NamesEveryDataClass)
 
 TEST_F (Monitor, NamesEveryAckErrorAndNeverTheDataClass)
 {
-    const char* const names[] = { "None", "MalformedMessage", "MClassNotSupported", "DClassNotSupported", "MessageInTooLarge", "MessageOutTooLarge", "DataBlockLengthInvalid", "DataBlockTypeInvalid", "ArgIDInvalid", "ArgValueInvalid", "ParmIDInvalid", "ParmValueInvalid", "NameInvalid", "CmdIDInvalid", "CmdValueInvalid", "CmdArgInvalid", "ArgValBlockMissing", "SubIDInvalid", "SubIDValueInvalid", "CmdFailed" };
+    const char* const names[] = { "None",
+                                  "MalformedMessage",
+                                  "MClassNotSupported",
+                                  "DClassNotSupported",
+                                  "MessageInTooLarge",
+                                  "MessageOutTooLarge",
+                                  "DataBlockLengthInvalid",
+                                  "DataBlockTypeInvalid",
+                                  "ArgIDInvalid",
+                                  "ArgValueInvalid",
+                                  "ParmIDInvalid",
+                                  "ParmValueInvalid",
+                                  "NameInvalid",
+                                  "CmdIDInvalid",
+                                  "CmdValueInvalid",
+                                  "CmdArgInvalid",
+                                  "ArgValBlockMissing",
+                                  "SubIDInvalid",
+                                  "SubIDValueInvalid",
+                                  "CmdFailed" };
 
     for (int code = 0; code < 128; ++code)
     {
         const auto frame = frameBytes ({ 0x40, 0x05, 0x10, 0x00, (juce::uint8) code });
-        EXPECT_EQ (describe (frame), decoded (juce::String ("Ack ") + (code < 20 ? names[code] : "???"), frame)) << code;
+        EXPECT_EQ (describe (frame), decoded (juce::String ("Ack ") + (code < 20 ? names[code] : "???"), frame))
+            << code;
     }
 }
 
@@ -245,7 +278,8 @@ TEST_F (Monitor, RejectedFramesAreShownWholeInHex)
     badChecksum[badChecksum.size() - 2] ^= 0x01;
     auto longerThanItSays = frameBytes ({ 0x43, 0x05, 0x01, 0x00 }, 0x0123456);
     longerThanItSays[21] = 3; // length field 3, payload 4; checksum kept right
-    longerThanItSays[longerThanItSays.size() - 2] = (juce::uint8) ((longerThanItSays[longerThanItSays.size() - 2] + 1) & 0x7F);
+    longerThanItSays[longerThanItSays.size() - 2] =
+        (juce::uint8) ((longerThanItSays[longerThanItSays.size() - 2] + 1) & 0x7F);
 
     const Bytes rejected[] = {
         badChecksum,

@@ -184,8 +184,7 @@ TEST_F (Ports, AnInterfacesPairOpensAndClosesByRowAndRowsOutsideTheListDoNothing
     }
 
     c.discovery.devices.add (new zun::DiscoveredDevice { 1, 0, 0, 0, {} });
-    const auto openCounts = []
-    { return std::make_pair (bus().getNumStartedInputs(), bus().getNumOpenOutputs()); };
+    const auto openCounts = [] { return std::make_pair (bus().getNumStartedInputs(), bus().getNumOpenOutputs()); };
 
     for (int row : { -1, 1 })
         c.openDevice (row);
@@ -298,9 +297,7 @@ TEST_F (HandOff, ABurstIsPostedFromTheBusThreadAndHandledOnceEachInOrder)
     EXPECT_TRUE (c.midiMonitor.isEmpty());
     EXPECT_EQ (c.logLineCounter, 1);
 
-    ASSERT_TRUE (harness::pumpUntil ([&]
-                                     { return c.logLineCounter > 200; },
-                                     10000));
+    ASSERT_TRUE (harness::pumpUntil ([&] { return c.logLineCounter > 200; }, 10000));
     settle();
     const auto lines = monitorLines();
     ASSERT_EQ (lines.size(), 200);
@@ -329,12 +326,11 @@ TEST_F (HandOff, AMessageFromAnInputClosedBeforeItIsHandledIsLoggedButPairsWithN
     const auto replies = [this]
     {
         auto lines = monitorLines();
-        return std::count_if (lines.begin(), lines.end(), [] (auto& l)
-                              { return l.contains (" R DevSesnVal SessionInfo: "); });
+        return std::count_if (
+            lines.begin(), lines.end(), [] (auto& l) { return l.contains (" R DevSesnVal SessionInfo: "); });
     };
 
-    ASSERT_TRUE (harness::pumpUntil ([&]
-                                     { return replies() == 2; }));
+    ASSERT_TRUE (harness::pumpUntil ([&] { return replies() == 2; }));
     ASSERT_EQ (c.discovery.devices.size(), 1);
     EXPECT_EQ (c.discovery.devices[0]->serialNumber, 0x222u);
     EXPECT_EQ (c.discovery.devices[0]->inputIndex, 1);
@@ -350,21 +346,28 @@ TEST_F (HandOff, OnlyACompleteSysExIsHandedOverNeverItsPieces)
     const auto whole = frame (payload);
 
     // Arriving in pieces, on a thread of the MIDI service's own, as a driver delivers it.
-    std::thread midiThread ([&]
-                            {
-                                juce::MidiDataConcatenator concatenator (16);
-                                auto& callback = (juce::MidiInputCallback&) c;
+    std::thread midiThread (
+        [&]
+        {
+            juce::MidiDataConcatenator concatenator (16);
+            auto& callback = (juce::MidiInputCallback&) c;
 
-                                for (int at = 0; at < whole.getRawDataSize(); at += 10)
-                                    concatenator.pushMidiData (whole.getRawData() + at, juce::jmin (10, whole.getRawDataSize() - at), 1.5, (juce::MidiInput*) nullptr, callback); });
+            for (int at = 0; at < whole.getRawDataSize(); at += 10)
+                concatenator.pushMidiData (whole.getRawData() + at,
+                                           juce::jmin (10, whole.getRawDataSize() - at),
+                                           1.5,
+                                           (juce::MidiInput*) nullptr,
+                                           callback);
+        });
     midiThread.join();
 
     EXPECT_TRUE (c.midiMonitor.isEmpty());
-    ASSERT_TRUE (harness::pumpUntil ([&]
-                                     { return c.logLineCounter > 1; }));
+    ASSERT_TRUE (harness::pumpUntil ([&] { return c.logLineCounter > 1; }));
     harness::pump (20);
 
     ASSERT_EQ (monitorLines().size(), 1);
-    EXPECT_EQ (monitorLines()[0], "1 - 00:00:01.500 R RetParmVal MIDIPortInfo: " + hex (whole.getRawData() + 5, whole.getRawDataSize() - 6));
+    EXPECT_EQ (monitorLines()[0],
+               "1 - 00:00:01.500 R RetParmVal MIDIPortInfo: "
+                   + hex (whole.getRawData() + 5, whole.getRawDataSize() - 6));
 }
 } // namespace

@@ -99,18 +99,19 @@ TEST_F (Engine, ASendRestartsTheTimerSetsTheStateAndLogsAndSendsOneStampedFrame)
     EXPECT_EQ (frame->sessionId, 0x0ABCDEFu);
     EXPECT_EQ (frame->productId, 0x0123);
     EXPECT_EQ (frame->serialNumber, 0x00A1B2C3u);
-    EXPECT_EQ (frame->payload, std::vector<std::uint8_t> (std::begin (SXMessage_SaveGlobals), std::end (SXMessage_SaveGlobals)));
+    EXPECT_EQ (frame->payload,
+               std::vector<std::uint8_t> (std::begin (SXMessage_SaveGlobals), std::end (SXMessage_SaveGlobals)));
 
     const auto stamp = sent[0].getTimeStamp();
     EXPECT_GE (stamp, before);
     EXPECT_LE (stamp, after);
 
     // The interface's acknowledgement ends the request without an alert.
-    ASSERT_TRUE (harness::pumpUntil ([&]
-                                     { return c.requestState == MainComponent::Idle; }));
+    ASSERT_TRUE (harness::pumpUntil ([&] { return c.requestState == MainComponent::Idle; }));
     const auto lines = monitorLines();
     ASSERT_EQ (lines.size(), 2);
-    EXPECT_EQ (lines[0], "1 - " + MainComponent::formatTimeCode (stamp) + " S SetCmdVal None: " + hexOfFrameBody (sent[0]));
+    EXPECT_EQ (lines[0],
+               "1 - " + MainComponent::formatTimeCode (stamp) + " S SetCmdVal None: " + hexOfFrameBody (sent[0]));
     EXPECT_TRUE (lines[1].startsWith ("2 - ") && lines[1].contains (" R Ack None: ")) << lines[1];
     EXPECT_TRUE (catcher.alerts.empty());
 }
@@ -128,9 +129,7 @@ TEST_F (Engine, SilenceGivesOneTimeOutAlertAndNothingIsResentWithOrWithoutAnOutp
 
         save();
         EXPECT_EQ (c.device.sysex.transactionId, 1u);
-        ASSERT_TRUE (harness::pumpUntil ([&]
-                                         { return ! catcher.alerts.empty(); },
-                                         5000));
+        ASSERT_TRUE (harness::pumpUntil ([&] { return ! catcher.alerts.empty(); }, 5000));
         harness::pump (1500);
 
         ASSERT_EQ (catcher.alerts.size(), 1u);
@@ -164,15 +163,15 @@ void Engine::lateReplyCarriesTheReadOn (int keepAlertOpenMs)
 
     harness::AlertCatcher catcher (keepAlertOpenMs);
     int openAlertsWhenResumed = -1;
-    Poll poll ([&]
-               {
-                   if (openAlertsWhenResumed < 0 && box->getRequestCount (Request::deviceInfo) > 0)
-                       openAlertsWhenResumed = catcher.openCount(); });
+    Poll poll (
+        [&]
+        {
+            if (openAlertsWhenResumed < 0 && box->getRequestCount (Request::deviceInfo) > 0)
+                openAlertsWhenResumed = catcher.openCount();
+        });
 
     harness::click (mc().getSettingsButton);
-    ASSERT_TRUE (harness::pumpUntil ([&]
-                                     { return mc().settingsLoaded && catcher.openCount() == 0; },
-                                     15000));
+    ASSERT_TRUE (harness::pumpUntil ([&] { return mc().settingsLoaded && catcher.openCount() == 0; }, 15000));
 
     ASSERT_EQ (catcher.alerts.size(), 1u);
     EXPECT_EQ (catcher.alerts[0].title, "Time Out Error");
@@ -185,20 +184,12 @@ void Engine::lateReplyCarriesTheReadOn (int keepAlertOpenMs)
     const auto request = box->getReceived().at (0);
     const auto expected = " S GetParmVal MIDIInfo: " + hexOfFrameBody (request);
     const auto lines = monitorLines();
-    EXPECT_EQ (std::count_if (lines.begin(), lines.end(), [&] (auto& l)
-                              { return l.endsWith (expected); }),
-               1);
+    EXPECT_EQ (std::count_if (lines.begin(), lines.end(), [&] (auto& l) { return l.endsWith (expected); }), 1);
 }
 
-TEST_F (Engine, AReplyAfterTheTimeOutAlertIsHandledAndTheReadGoesOn)
-{
-    lateReplyCarriesTheReadOn (0);
-}
+TEST_F (Engine, AReplyAfterTheTimeOutAlertIsHandledAndTheReadGoesOn) { lateReplyCarriesTheReadOn (0); }
 
-TEST_F (Engine, AReplyWhileTheTimeOutAlertIsStillOpenIsHandledAndTheReadGoesOn)
-{
-    lateReplyCarriesTheReadOn (3000);
-}
+TEST_F (Engine, AReplyWhileTheTimeOutAlertIsStillOpenIsHandledAndTheReadGoesOn) { lateReplyCarriesTheReadOn (3000); }
 
 TEST_F (Engine, AValidFrameInIdleOrAnUnknownStateOnlyProducesAMonitorLine)
 {
@@ -213,9 +204,11 @@ TEST_F (Engine, AValidFrameInIdleOrAnUnknownStateOnlyProducesAMonitorLine)
     };
 
     // Each would be taken by some state: a store Ack, a write Ack, a MIDI info reply.
-    const juce::MidiMessage frames[] = { frame ({ 0x40, 0x00, 0x11, 0x00, 0x00 }),
-                                         frame ({ 0x40, 0x00, 0x10, 0x00, 0x00 }),
-                                         frame ({ 0x43, 0x05, 0x01, 0x05, 0x03, 0x01, 0x02, 0x01, 0x04, 0x01, 0x15, 0x03, 0x00 }) };
+    const juce::MidiMessage frames[] = {
+        frame ({ 0x40, 0x00, 0x11, 0x00, 0x00 }),
+        frame ({ 0x40, 0x00, 0x10, 0x00, 0x00 }),
+        frame ({ 0x43, 0x05, 0x01, 0x05, 0x03, 0x01, 0x02, 0x01, 0x04, 0x01, 0x15, 0x03, 0x00 })
+    };
     const juce::uint8 states[] = { MainComponent::Idle, 12, 0x40, 0xFF };
 
     for (auto state : states)

@@ -79,7 +79,10 @@ protected:
         return "(not listed)";
     }
 
-    std::pair<int, int> pairOf (int row) { return { mc().discovery.devices[row]->inputIndex, mc().discovery.devices[row]->outputIndex }; }
+    std::pair<int, int> pairOf (int row)
+    {
+        return { mc().discovery.devices[row]->inputIndex, mc().discovery.devices[row]->outputIndex };
+    }
 
     int sentDiscoveryLines()
     {
@@ -93,9 +96,7 @@ protected:
 
     bool waitForIdle()
     {
-        return harness::pumpUntil ([this]
-                                   { return mc().requestState == MainComponent::Idle; },
-                                   5000);
+        return harness::pumpUntil ([this] { return mc().requestState == MainComponent::Idle; }, 5000);
     }
 
     /** Search where no interface answers: nothing listed, nothing shown, nothing left open. */
@@ -163,7 +164,8 @@ TEST_F (Search, EachOutputGetsItsOwnDiscoveryFrame)
         EXPECT_TRUE (x[i] == y[i] || (i >= 16 && i <= 19) || i == 32) << "byte " << i;
 
     EXPECT_EQ (std::vector<juce::uint8> (x.begin() + 5, x.begin() + 16), std::vector<juce::uint8> (11, 0));
-    EXPECT_EQ (payloadOf (toA[0]), std::vector<juce::uint8> (SXMessage_DeviceDiscovery, SXMessage_DeviceDiscovery + 10));
+    EXPECT_EQ (payloadOf (toA[0]),
+               std::vector<juce::uint8> (SXMessage_DeviceDiscovery, SXMessage_DeviceDiscovery + 10));
 }
 
 TEST_F (Search, AnInterfaceIsListedWithTheInputOfItsReplyAndTheOutputOfItsRequest)
@@ -190,8 +192,13 @@ TEST_F (Search, AnInterfaceOnTwoPairsIsListedOnceWithThePairOfTheReplyHandledFir
     const int second = bus().addInput ("Second");
     x->connect (bus().addOutput ("Second", x), second);
     // The reply to the first output's frame comes late, so the second pair answers first.
-    x->setFault (Request::discovery, faultWith ([] (Fault& f)
-                                                { f.delayMs = 100; f.times = 1; }));
+    x->setFault (Request::discovery,
+                 faultWith (
+                     [] (Fault& f)
+                     {
+                         f.delayMs = 100;
+                         f.times = 1;
+                     }));
 
     makeComponent();
     ASSERT_TRUE (search());
@@ -208,13 +215,12 @@ TEST_F (Search, InterfacesAreNamedInTurnAndListedAfterTheLastName)
     auto config = smallInterface (0x0456, 0xF0000001);
     config.productName = "Box Two";
     auto b = addInterface (config, "B");
-    b->setFault (Request::productName, faultWith ([] (Fault& f)
-                                                  { f.delayMs = 300; }));
+    b->setFault (Request::productName, faultWith ([] (Fault& f) { f.delayMs = 300; }));
     auto& c = makeComponent();
 
     harness::click (c.searchButton);
-    ASSERT_TRUE (harness::pumpUntil ([&]
-                                     { return c.requestState == MainComponent::ReadingNames && c.discovery.currentIndex == 1; }));
+    ASSERT_TRUE (harness::pumpUntil (
+        [&] { return c.requestState == MainComponent::ReadingNames && c.discovery.currentIndex == 1; }));
 
     // The first is named; only the second's pair is open while it is asked; nothing shown yet.
     EXPECT_EQ (c.discovery.devices[0]->label, "Box One SN: 00A1B2C3");
@@ -256,8 +262,7 @@ TEST_F (Search, NamesAreTakenFromTheEntryButNeverFromBeyondThePayload)
         auto iface = addInterface (config, juce::String (k.serial));
 
         if (k.entryLength.has_value())
-            iface->setFault (Request::productName, faultWith ([&] (Fault& f)
-                                                              { f.entryLength = k.entryLength; }));
+            iface->setFault (Request::productName, faultWith ([&] (Fault& f) { f.entryLength = k.entryLength; }));
     }
 
     makeComponent();
@@ -272,19 +277,17 @@ TEST_F (Search, NamesAreTakenFromTheEntryButNeverFromBeyondThePayload)
 TEST_F (Search, ANameThatNeverComesGivesOneTimeOutAndANewSearchRecovers)
 {
     auto a = addInterface (smallInterface(), "A");
-    a->setFault (Request::productName, faultWith ([] (Fault& f)
-                                                  { f.noReply = true; }));
+    a->setFault (Request::productName, faultWith ([] (Fault& f) { f.noReply = true; }));
     auto& c = makeComponent();
 
     harness::click (c.searchButton);
-    ASSERT_TRUE (harness::pumpUntil ([&]
-                                     { return ! alerts.alerts.empty(); },
-                                     5000));
+    ASSERT_TRUE (harness::pumpUntil ([&] { return ! alerts.alerts.empty(); }, 5000));
     harness::pump (1500); // room for a second time-out, were there one
 
     ASSERT_EQ (alerts.alerts.size(), 1u);
     EXPECT_EQ (alerts.alerts[0].title, "Time Out Error");
-    EXPECT_EQ (alerts.alerts[0].message, "Something went wrong, was expecting a message from interface but did not receive one.");
+    EXPECT_EQ (alerts.alerts[0].message,
+               "Something went wrong, was expecting a message from interface but did not receive one.");
     EXPECT_EQ (alerts.alerts[0].buttons.joinIntoString ("|"), "Shucks");
     EXPECT_EQ (c.requestState, MainComponent::ReadingNames);
     EXPECT_EQ (rowsShown(), 0);
@@ -325,13 +328,17 @@ TEST_F (Search, SearchAgainDuringTheWindowIgnoresRepliesToTheOldFrames)
 TEST_F (Search, SearchDuringTheNamePassAbandonsIt)
 {
     auto a = addInterface (smallInterface(), "A");
-    a->setFault (Request::productName, faultWith ([] (Fault& f)
-                                                  { f.noReply = true; f.times = 1; }));
+    a->setFault (Request::productName,
+                 faultWith (
+                     [] (Fault& f)
+                     {
+                         f.noReply = true;
+                         f.times = 1;
+                     }));
     auto& c = makeComponent();
 
     harness::click (c.searchButton);
-    ASSERT_TRUE (harness::pumpUntil ([&]
-                                     { return c.requestState == MainComponent::ReadingNames; }));
+    ASSERT_TRUE (harness::pumpUntil ([&] { return c.requestState == MainComponent::ReadingNames; }));
     ASSERT_TRUE (timersOf (c).isTimerRunning (MainComponent::replyTimer));
 
     harness::click (c.searchButton);
@@ -354,9 +361,7 @@ TEST_F (Search, ClickingSearchListsTheInterfacesByNameInTheWindow)
     auto* button = harness::findButton (c, "Search");
     ASSERT_NE (button, nullptr);
     harness::click (*button);
-    ASSERT_TRUE (harness::pumpUntil ([this]
-                                     { return rowsShown() == 2; },
-                                     5000));
+    ASSERT_TRUE (harness::pumpUntil ([this] { return rowsShown() == 2; }, 5000));
     EXPECT_EQ (labels(), "Box One SN: 00A1B2C3 | Box Two SN: 00C0FFEE");
     harness::pump (300); // let the window repaint
 

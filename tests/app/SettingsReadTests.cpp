@@ -15,7 +15,9 @@ using Bytes = std::vector<juce::uint8>;
 /** One word per request an interface received, in order: "MIDIInfo", "preset2", "selector41@4"... */
 juce::String requestsOf (const Interface& i)
 {
-    static const char* const words[] = { "discovery", "productName", "MIDIInfo", "DeviceInfo", "AudioInfo", "preset", "port", "selector", "route", "selectorWrite", "routeWrite", "store", "other" };
+    static const char* const words[] = { "discovery",  "productName", "MIDIInfo", "DeviceInfo", "AudioInfo",
+                                         "preset",     "port",        "selector", "route",      "selectorWrite",
+                                         "routeWrite", "store",       "other" };
     juce::StringArray log;
 
     for (auto& m : i.getReceived())
@@ -48,9 +50,19 @@ juce::String itemsOf (const juce::ComboBox& combo)
 /** Every field of a selector record on one line: the four switches, the channels, the ten values. */
 juce::String fieldsOf (const Interface::Selector& s)
 {
-    auto text = juce::String::formatted ("switches %d%d%d%d channels %04X values", s.enabled, s.useControlChange, s.wraparound, s.invert, s.channelMask);
+    auto text = juce::String::formatted (
+        "switches %d%d%d%d channels %04X values", s.enabled, s.useControlChange, s.wraparound, s.invert, s.channelMask);
 
-    for (int v : { s.minPreset, s.maxPreset, s.ccMode, s.ccId1, s.ccId2, s.minValue, s.maxValue, s.onValue, s.offPreset, s.onPreset })
+    for (int v : { s.minPreset,
+                   s.maxPreset,
+                   s.ccMode,
+                   s.ccId1,
+                   s.ccId2,
+                   s.minValue,
+                   s.maxValue,
+                   s.onValue,
+                   s.offPreset,
+                   s.onPreset })
         text << " " << v;
 
     return text;
@@ -58,7 +70,21 @@ juce::String fieldsOf (const Interface::Selector& s)
 
 juce::String fieldsOf (const zun::SelectorSettings& r)
 {
-    return fieldsOf (Interface::Selector { r.enabled, r.useControlChange, r.wraparound, r.invert, r.channelMask, r.minPreset, r.maxPreset, r.ccMode, r.ccId1, r.ccId2, r.minValue, r.maxValue, r.onValue, r.offPreset, r.onPreset });
+    return fieldsOf (Interface::Selector { r.enabled,
+                                           r.useControlChange,
+                                           r.wraparound,
+                                           r.invert,
+                                           r.channelMask,
+                                           r.minPreset,
+                                           r.maxPreset,
+                                           r.ccMode,
+                                           r.ccId1,
+                                           r.ccId2,
+                                           r.minValue,
+                                           r.maxValue,
+                                           r.onValue,
+                                           r.offPreset,
+                                           r.onPreset });
 }
 
 Fault noReply()
@@ -69,19 +95,51 @@ Fault noReply()
 }
 
 /** Payloads of hand-made replies, laid out as the interface lays them out. */
-Bytes instanceReply (juce::uint8 dataClass, juce::uint8 subId, int number, int entryLength, juce::uint8 id, const Bytes& value)
+Bytes instanceReply (juce::uint8 dataClass,
+                     juce::uint8 subId,
+                     int number,
+                     int entryLength,
+                     juce::uint8 id,
+                     const Bytes& value)
 {
-    Bytes p { 0x43, dataClass, 0x02, 0x05, 0x04, 0x01, subId, (juce::uint8) number, (juce::uint8) (5 + value.size()), 0x03, 0x01, (juce::uint8) entryLength, id };
+    Bytes p { 0x43,
+              dataClass,
+              0x02,
+              0x05,
+              0x04,
+              0x01,
+              subId,
+              (juce::uint8) number,
+              (juce::uint8) (5 + value.size()),
+              0x03,
+              0x01,
+              (juce::uint8) entryLength,
+              id };
     p.insert (p.end(), value.begin(), value.end());
     return p;
 }
 
-Bytes presetReply (int number, int entryLength, const Bytes& text) { return instanceReply (0x03, 0x09, number, entryLength, 0x02, text); }
-Bytes routeReply (int port, int entryLength, const Bytes& nibbles) { return instanceReply (0x06, 0x05, port, entryLength, 0x18, nibbles); }
-
-Bytes selectorReply (int port, int id, juce::uint8 flags, juce::uint16 channels, std::initializer_list<juce::uint8> values)
+Bytes presetReply (int number, int entryLength, const Bytes& text)
 {
-    Bytes v { 0x01, flags, 0x02, (juce::uint8) (channels >> 14), (juce::uint8) ((channels >> 7) & 0x7F), (juce::uint8) (channels & 0x7F) };
+    return instanceReply (0x03, 0x09, number, entryLength, 0x02, text);
+}
+Bytes routeReply (int port, int entryLength, const Bytes& nibbles)
+{
+    return instanceReply (0x06, 0x05, port, entryLength, 0x18, nibbles);
+}
+
+Bytes selectorReply (int port,
+                     int id,
+                     juce::uint8 flags,
+                     juce::uint16 channels,
+                     std::initializer_list<juce::uint8> values)
+{
+    Bytes v { 0x01,
+              flags,
+              0x02,
+              (juce::uint8) (channels >> 14),
+              (juce::uint8) ((channels >> 7) & 0x7F),
+              (juce::uint8) (channels & 0x7F) };
     juce::uint8 tag = 0x03;
 
     for (auto value : values)
@@ -92,7 +150,13 @@ Bytes selectorReply (int port, int id, juce::uint8 flags, juce::uint16 channels,
     return p;
 }
 
-Bytes midiInfoReply (int portCount, int selectorMask) { return { 0x43, 0x05, 0x01, 0x0A, 0x03, 0x02, 0x03, 0x01, (juce::uint8) portCount, 0x04, 0x15, (juce::uint8) selectorMask, 0x00 }; }
+Bytes midiInfoReply (int portCount, int selectorMask)
+{
+    return {
+        0x43, 0x05, 0x01, 0x0A, 0x03, 0x02, 0x03, 0x01, (juce::uint8) portCount, 0x04, 0x15, (juce::uint8) selectorMask,
+        0x00
+    };
+}
 
 Interface::Port port (int type, int a, int b, std::initializer_list<juce::uint8> route = {})
 {
@@ -122,8 +186,7 @@ protected:
     bool readUntil (MainComponent::RequestState state)
     {
         harness::click (mc().getSettingsButton);
-        return harness::pumpUntil ([this, state]
-                                   { return mc().requestState == state; });
+        return harness::pumpUntil ([this, state] { return mc().requestState == state; });
     }
 
     /** Hands the component a reply frame from the interface, as its MIDI input would. */
@@ -160,16 +223,47 @@ TEST_F (SettingsRead, EachSelectorMaskReadsItsOwnChainAndFillsTheEditor)
     const Row rows[] = {
         { 0, true, 1, 2, "MIDIInfo DeviceInfo preset1 port1 port2 selector40@2 route1 route2", 0, "" },
         { 7, false, 1, 2, "MIDIInfo DeviceInfo preset1 port1 port2 selector40@2 route1 route2", 1, "1:Preset" },
-        { 2, true, 1, 2, "MIDIInfo DeviceInfo preset1 port1 port2 selector40@2 selector41@2 route1 route2", 2, "2:Scene" },
-        { 4, true, 1, 2, "MIDIInfo DeviceInfo AudioInfo preset1 port1 port2 selector40@2 selector42@2 route1 route2", 4, "3:Mixer Snapshot" },
-        { 5, true, 1, 2, "MIDIInfo DeviceInfo AudioInfo preset1 port1 port2 selector40@2 selector42@2 route1 route2", 5, "1:Preset|3:Mixer Snapshot" },
-        { 7, true, 1, 2, "MIDIInfo DeviceInfo AudioInfo preset1 port1 port2 selector40@2 selector41@2 selector42@2 route1 route2", 7, "1:Preset|2:Scene|3:Mixer Snapshot" },
-        { 3, true, 2, 3, "MIDIInfo DeviceInfo preset1 preset2 port1 port2 port3 selector40@3 selector41@3 route1 route2 route3", 3, "1:Preset|2:Scene" },
+        { 2,
+          true,
+          1,
+          2,
+          "MIDIInfo DeviceInfo preset1 port1 port2 selector40@2 selector41@2 route1 route2",
+          2,
+          "2:Scene" },
+        { 4,
+          true,
+          1,
+          2,
+          "MIDIInfo DeviceInfo AudioInfo preset1 port1 port2 selector40@2 selector42@2 route1 route2",
+          4,
+          "3:Mixer Snapshot" },
+        { 5,
+          true,
+          1,
+          2,
+          "MIDIInfo DeviceInfo AudioInfo preset1 port1 port2 selector40@2 selector42@2 route1 route2",
+          5,
+          "1:Preset|3:Mixer Snapshot" },
+        { 7,
+          true,
+          1,
+          2,
+          "MIDIInfo DeviceInfo AudioInfo preset1 port1 port2 selector40@2 selector41@2 selector42@2 route1 route2",
+          7,
+          "1:Preset|2:Scene|3:Mixer Snapshot" },
+        { 3,
+          true,
+          2,
+          3,
+          "MIDIInfo DeviceInfo preset1 preset2 port1 port2 port3 selector40@3 selector41@3 route1 route2 route3",
+          3,
+          "1:Preset|2:Scene" },
     };
 
     for (auto& row : rows)
     {
-        SCOPED_TRACE (juce::String::formatted ("mask %d, %d presets, %d ports", row.mask, row.presets, row.ports).toStdString());
+        SCOPED_TRACE (
+            juce::String::formatted ("mask %d, %d presets, %d ports", row.mask, row.presets, row.ports).toStdString());
         TearDown();
         SetUp();
 
@@ -188,7 +282,8 @@ TEST_F (SettingsRead, EachSelectorMaskReadsItsOwnChainAndFillsTheEditor)
         c.ports.push_back (port (5, 0, 1));
 
         for (int t = 0; t < 3; ++t)
-            c.selectors[(size_t) t] = { 1, 0, 0, 1, (std::uint16_t) (0x11 << t), 1, 1, 0, (std::uint8_t) (10 + t), 0, 0, 0, 0, 0, 0 };
+            c.selectors[(size_t) t] = { 1, 0, 0, 1, (std::uint16_t) (0x11 << t), 1, 1, 0, (std::uint8_t) (10 + t), 0, 0,
+                                        0, 0, 0, 0 };
 
         ASSERT_TRUE (begin (c));
         ASSERT_TRUE (getSettings());
@@ -204,7 +299,9 @@ TEST_F (SettingsRead, EachSelectorMaskReadsItsOwnChainAndFillsTheEditor)
         for (int t = 0; t < 3; ++t)
         {
             const bool read = t == 0 || (row.modelMask & (1 << t)) != 0;
-            EXPECT_EQ (fieldsOf (model().selectors[t]), fieldsOf (read ? c.selectors[(size_t) t] : Interface::Selector {})) << "selector " << t + 1;
+            EXPECT_EQ (fieldsOf (model().selectors[t]),
+                       fieldsOf (read ? c.selectors[(size_t) t] : Interface::Selector {}))
+                << "selector " << t + 1;
         }
 
         EXPECT_EQ (itemsOf (mc().selectorCombo), row.selectorItems);
@@ -238,7 +335,20 @@ TEST_F (SettingsRead, ModelAndEditorShowEveryKindOfPortRouteAndSelector)
     auto c = smallInterface();
     c.selectorMask = 0x07;
     c.snapshotCount = 2;
-    c.ports = { port (1, 1, 1, { 0x00, 0x02 }), port (5, 0, 1), port (1, 2, 0, { 0xA5, 0x01 }), port (1, 0, 3), port (1, 0, 0), port (2, 1, 2, { 0x21, 0x02 }), port (3, 3, 4), port (4, 5, 6), port (5, 0, 2), port (5, 0, 1), port (5, 0, 3), port (5, 0, 4), port (0, 1, 1), port (6, 1, 1) };
+    c.ports = { port (1, 1, 1, { 0x00, 0x02 }),
+                port (5, 0, 1),
+                port (1, 2, 0, { 0xA5, 0x01 }),
+                port (1, 0, 3),
+                port (1, 0, 0),
+                port (2, 1, 2, { 0x21, 0x02 }),
+                port (3, 3, 4),
+                port (4, 5, 6),
+                port (5, 0, 2),
+                port (5, 0, 1),
+                port (5, 0, 3),
+                port (5, 0, 4),
+                port (0, 1, 1),
+                port (6, 1, 1) };
     c.selectors[0] = { 1, 1, 1, 0, 0xFFFF, 1, 3, 2, 7, 8, 0, 127, 64, 2, 3 };
     c.selectors[1] = { 0, 1, 0, 1, 0x8001, 2, 1, 1, 0, 127, 5, 6, 7, 1, 2 };
     c.selectors[2] = { 1, 0, 0, 0, 0x0100, 1, 2, 3, 4, 5, 6, 7, 8, 2, 1 };
@@ -248,7 +358,10 @@ TEST_F (SettingsRead, ModelAndEditorShowEveryKindOfPortRouteAndSelector)
     // The editor is loaded while the last route reply is still being handled.
     struct Watch : juce::ComponentListener
     {
-        void componentVisibilityChanged (juce::Component&) override { seen.push_back ({ owner->requestState, owner->settingsLoaded }); }
+        void componentVisibilityChanged (juce::Component&) override
+        {
+            seen.push_back ({ owner->requestState, owner->settingsLoaded });
+        }
         MainComponent* owner;
         std::vector<std::pair<int, bool>> seen;
     } watch;
@@ -259,7 +372,10 @@ TEST_F (SettingsRead, ModelAndEditorShowEveryKindOfPortRouteAndSelector)
     ASSERT_FALSE (watch.seen.empty());
     EXPECT_EQ (watch.seen.front(), std::make_pair ((int) MainComponent::ReadingRouteInfo, false));
 
-    const char* const names[] = { "DIN 1", "Preset Selector", "DIN in 2", "DIN out 3", "DIN out 0", "USBD 1-2", "USBH 3-4", "RTP 5-6", "Failover Control", "Preset Selector", "Automation Control", "", "", "" };
+    const char* const names[] = {
+        "DIN 1",   "Preset Selector",  "DIN in 2",        "DIN out 3",          "DIN out 0", "USBD 1-2", "USBH 3-4",
+        "RTP 5-6", "Failover Control", "Preset Selector", "Automation Control", "",          "",         ""
+    };
     const int routed[] = { 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0 };
 
     for (int k = 0; k < 14; ++k)
@@ -268,13 +384,18 @@ TEST_F (SettingsRead, ModelAndEditorShowEveryKindOfPortRouteAndSelector)
         const auto& expected = c.ports[(size_t) k];
         EXPECT_EQ (r.number, k + 1);
         EXPECT_EQ (r.name, names[k]) << "port " << k + 1;
-        EXPECT_EQ (std::make_tuple (r.type, r.numberA, r.numberB), std::make_tuple (expected.type, expected.numberA, expected.numberB)) << "port " << k + 1;
-        EXPECT_TRUE (std::equal (std::begin (r.routeMask), std::end (r.routeMask), expected.routeMask.begin())) << "port " << k + 1;
+        EXPECT_EQ (std::make_tuple (r.type, r.numberA, r.numberB),
+                   std::make_tuple (expected.type, expected.numberA, expected.numberB))
+            << "port " << k + 1;
+        EXPECT_TRUE (std::equal (std::begin (r.routeMask), std::end (r.routeMask), expected.routeMask.begin()))
+            << "port " << k + 1;
         EXPECT_EQ (r.routedToSelectors, routed[k]) << "port " << k + 1;
     }
 
     EXPECT_EQ (model().ports[14].number, 0);
-    EXPECT_EQ (std::make_tuple ((int) model().selectorPort, (int) model().selectorRouteByte, (int) model().selectorRouteBit), std::make_tuple (10, 1, 0x02));
+    EXPECT_EQ (
+        std::make_tuple ((int) model().selectorPort, (int) model().selectorRouteByte, (int) model().selectorRouteBit),
+        std::make_tuple (10, 1, 0x02));
     EXPECT_EQ (model().presets[2].number, 3);
     EXPECT_EQ (model().presets[2].name, "Lead");
 
@@ -335,17 +456,21 @@ TEST_F (SettingsRead, PresetNamesAreStoredUnderTheirOwnNumberFromInsideTheFrameO
     for (size_t k = 0; k < std::size (replies); ++k)
     {
         EXPECT_EQ (mc().device.itemIndex, (int) k + 1);
-        feed (presetReply (replies[k].number, replies[k].entryLength, Bytes (replies[k].text.begin(), replies[k].text.end())));
+        feed (presetReply (
+            replies[k].number, replies[k].entryLength, Bytes (replies[k].text.begin(), replies[k].text.end())));
     }
 
-    ASSERT_TRUE (harness::pumpUntil ([this]
-                                     { return mc().settingsLoaded; }));
-    EXPECT_TRUE (requestsOf (*iface).startsWith ("MIDIInfo DeviceInfo preset1 preset2 preset3 preset4 preset5 preset6 port1 "));
+    ASSERT_TRUE (harness::pumpUntil ([this] { return mc().settingsLoaded; }));
+    EXPECT_TRUE (
+        requestsOf (*iface).startsWith ("MIDIInfo DeviceInfo preset1 preset2 preset3 preset4 preset5 preset6 port1 "));
 
-    const std::pair<int, const char*> stored[] = { { 1, "ABC" }, { 2, "" }, { 3, "" }, { 4, "Lead" }, { 5, "Tail" }, { 0, "" } };
+    const std::pair<int, const char*> stored[] = { { 1, "ABC" },  { 2, "" },     { 3, "" },
+                                                   { 4, "Lead" }, { 5, "Tail" }, { 0, "" } };
 
     for (int k = 0; k < 6; ++k)
-        EXPECT_EQ (std::make_pair ((int) model().presets[k].number, model().presets[k].name), std::make_pair (stored[k].first, juce::String (stored[k].second))) << "preset " << k + 1;
+        EXPECT_EQ (std::make_pair ((int) model().presets[k].number, model().presets[k].name),
+                   std::make_pair (stored[k].first, juce::String (stored[k].second)))
+            << "preset " << k + 1;
 
     EXPECT_EQ (itemsOf (mc().minPresetCombo), "1:1 - ABC|2:2 - |3:3 - |4:4 - Lead|5:5 - Tail");
 }
@@ -423,10 +548,10 @@ TEST_F (SettingsRead, RouteNibblesFillOnlyWhatTheModelAndTheFrameHold)
         feed (payload);
     }
 
-    ASSERT_TRUE (harness::pumpUntil ([this]
-                                     { return mc().settingsLoaded; }));
+    ASSERT_TRUE (harness::pumpUntil ([this] { return mc().settingsLoaded; }));
     settle();
-    EXPECT_EQ (requestsOf (*iface).fromFirstOccurrenceOf ("selector40@9 ", false, false), "route1 route2 route3 route4 route5 route6 route7 route8 route9");
+    EXPECT_EQ (requestsOf (*iface).fromFirstOccurrenceOf ("selector40@9 ", false, false),
+               "route1 route2 route3 route4 route5 route6 route7 route8 route9");
 
     std::array<std::array<juce::uint8, 12>, 10> expected {};
     expected[0].fill (0xFF);
@@ -439,7 +564,8 @@ TEST_F (SettingsRead, RouteNibblesFillOnlyWhatTheModelAndTheFrameHold)
     for (int k = 0; k < 10; ++k)
     {
         const auto& r = model().ports[k];
-        EXPECT_TRUE (std::equal (std::begin (r.routeMask), std::end (r.routeMask), expected[(size_t) k].begin())) << "port " << k + 1 << ": " << juce::String::toHexString (r.routeMask, 12);
+        EXPECT_TRUE (std::equal (std::begin (r.routeMask), std::end (r.routeMask), expected[(size_t) k].begin()))
+            << "port " << k + 1 << ": " << juce::String::toHexString (r.routeMask, 12);
         EXPECT_EQ (r.routedToSelectors, routed[k]) << "port " << k + 1;
     }
 
@@ -464,8 +590,7 @@ TEST_F (SettingsRead, SelectorRepliesOfAnotherIdOrPortWaitForTheTimeOutAndALateR
     EXPECT_EQ (fieldsOf (model().selectors[0]), fieldsOf (Interface::Selector {}));
     EXPECT_EQ (fieldsOf (model().selectors[1]), fieldsOf (Interface::Selector {}));
 
-    ASSERT_TRUE (harness::pumpUntil ([&catcher]
-                                     { return ! catcher.alerts.empty(); }));
+    ASSERT_TRUE (harness::pumpUntil ([&catcher] { return ! catcher.alerts.empty(); }));
     EXPECT_EQ (catcher.alerts[0].title, "Time Out Error");
     EXPECT_EQ (catcher.alerts[0].message, timeOutMessage);
     EXPECT_EQ (catcher.alerts[0].buttons, juce::StringArray ("Shucks"));
@@ -474,13 +599,15 @@ TEST_F (SettingsRead, SelectorRepliesOfAnotherIdOrPortWaitForTheTimeOutAndALateR
     // Scene's ID while Preset's was asked for: Scene's record is filled, and the next request is
     // chosen as after Preset's.
     feed (selectorReply (4, 0x41, 0x03, 0x0102, { 1, 2, 3, 4, 5, 6, 7, 8, 1, 2 }));
-    EXPECT_EQ (fieldsOf (model().selectors[1]), fieldsOf (Interface::Selector { 1, 1, 0, 0, 0x0102, 1, 2, 3, 4, 5, 6, 7, 8, 1, 2 }));
+    EXPECT_EQ (fieldsOf (model().selectors[1]),
+               fieldsOf (Interface::Selector { 1, 1, 0, 0, 0x0102, 1, 2, 3, 4, 5, 6, 7, 8, 1, 2 }));
     EXPECT_EQ (mc().device.readingSelector, 0x41);
     EXPECT_EQ (fieldsOf (model().selectors[0]), fieldsOf (Interface::Selector {}));
 
-    ASSERT_TRUE (harness::pumpUntil ([this]
-                                     { return mc().settingsLoaded; }));
-    EXPECT_EQ (requestsOf (*iface), "MIDIInfo DeviceInfo preset1 preset2 preset3 port1 port2 port3 port4 selector40@4 selector41@4 route1 route2 route3 route4");
+    ASSERT_TRUE (harness::pumpUntil ([this] { return mc().settingsLoaded; }));
+    EXPECT_EQ (
+        requestsOf (*iface),
+        "MIDIInfo DeviceInfo preset1 preset2 preset3 port1 port2 port3 port4 selector40@4 selector41@4 route1 route2 route3 route4");
     EXPECT_EQ (fieldsOf (model().selectors[1]), fieldsOf (iface->getSelector (1)));
     EXPECT_EQ (catcher.alerts.size(), 1u);
 }
@@ -495,13 +622,10 @@ TEST_F (SettingsRead, AReplyArrivingWhileTheTimeOutAlertIsOpenCarriesTheReadOn)
     iface->setFault (Request::deviceInfo, late);
 
     bool loadedWhileOpen = false;
-    Probe probe ([&]
-                 { loadedWhileOpen = loadedWhileOpen || (catcher.openCount() == 1 && mc().settingsLoaded); });
+    Probe probe ([&] { loadedWhileOpen = loadedWhileOpen || (catcher.openCount() == 1 && mc().settingsLoaded); });
     harness::click (mc().getSettingsButton);
 
-    ASSERT_TRUE (harness::pumpUntil ([this]
-                                     { return mc().settingsLoaded; },
-                                     10000));
+    ASSERT_TRUE (harness::pumpUntil ([this] { return mc().settingsLoaded; }, 10000));
     EXPECT_TRUE (loadedWhileOpen);
     ASSERT_EQ (catcher.alerts.size(), 1u);
     EXPECT_EQ (catcher.alerts[0].title, "Time Out Error");
@@ -536,9 +660,11 @@ TEST_F (SettingsRead, GetSettingsInTheMiddleOfAReadStartsAgainInANewSession)
 
     feed (midiInfoReply (4, 3), newSession);
     EXPECT_EQ (mc().requestState, MainComponent::ReadingDeviceInfo);
-    ASSERT_TRUE (harness::pumpUntil ([this]
-                                     { return mc().settingsLoaded && mc().requestState == MainComponent::Idle; }));
-    EXPECT_EQ (requestsOf (*iface), "MIDIInfo DeviceInfo preset1 preset2 preset3 port1 port2 port3 port4 selector40@4 selector41@4 route1 route2 route3 route4");
+    ASSERT_TRUE (
+        harness::pumpUntil ([this] { return mc().settingsLoaded && mc().requestState == MainComponent::Idle; }));
+    EXPECT_EQ (
+        requestsOf (*iface),
+        "MIDIInfo DeviceInfo preset1 preset2 preset3 port1 port2 port3 port4 selector40@4 selector41@4 route1 route2 route3 route4");
     EXPECT_EQ (model().presets[0].name, "Clean");
 }
 } // namespace

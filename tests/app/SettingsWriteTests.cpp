@@ -19,9 +19,19 @@ juce::String hex (const Bytes& bytes) { return juce::String::toHexString (bytes.
 /** Every field of a selector record on one line: the four switches, the channels, the ten values. */
 juce::String fieldsOf (const Interface::Selector& s)
 {
-    auto text = juce::String::formatted ("switches %d%d%d%d channels %04X values", s.enabled, s.useControlChange, s.wraparound, s.invert, s.channelMask);
+    auto text = juce::String::formatted (
+        "switches %d%d%d%d channels %04X values", s.enabled, s.useControlChange, s.wraparound, s.invert, s.channelMask);
 
-    for (int v : { s.minPreset, s.maxPreset, s.ccMode, s.ccId1, s.ccId2, s.minValue, s.maxValue, s.onValue, s.offPreset, s.onPreset })
+    for (int v : { s.minPreset,
+                   s.maxPreset,
+                   s.ccMode,
+                   s.ccId1,
+                   s.ccId2,
+                   s.minValue,
+                   s.maxValue,
+                   s.onValue,
+                   s.offPreset,
+                   s.onPreset })
         text << " " << v;
 
     return text;
@@ -29,7 +39,21 @@ juce::String fieldsOf (const Interface::Selector& s)
 
 juce::String fieldsOf (const S& r)
 {
-    return fieldsOf (Interface::Selector { r.enabled, r.useControlChange, r.wraparound, r.invert, r.channelMask, r.minPreset, r.maxPreset, r.ccMode, r.ccId1, r.ccId2, r.minValue, r.maxValue, r.onValue, r.offPreset, r.onPreset });
+    return fieldsOf (Interface::Selector { r.enabled,
+                                           r.useControlChange,
+                                           r.wraparound,
+                                           r.invert,
+                                           r.channelMask,
+                                           r.minPreset,
+                                           r.maxPreset,
+                                           r.ccMode,
+                                           r.ccId1,
+                                           r.ccId2,
+                                           r.minValue,
+                                           r.maxValue,
+                                           r.onValue,
+                                           r.offPreset,
+                                           r.onPreset });
 }
 
 Fault noReply()
@@ -82,8 +106,7 @@ protected:
     std::vector<Bytes> sent (Interface* from = nullptr)
     {
         auto& i = from != nullptr ? *from : *iface;
-        harness::pumpUntil ([this]
-                            { return mc().requestState == MainComponent::Idle; });
+        harness::pumpUntil ([this] { return mc().requestState == MainComponent::Idle; });
         settle();
         std::vector<Bytes> payloads;
 
@@ -175,7 +198,9 @@ TEST_F (SettingsWrite, TheWholeSceneRecordTravelsInThirtyNineBytes)
     const auto payloads = sent();
 
     ASSERT_EQ (payloads.size(), 1u);
-    EXPECT_EQ (hex (payloads[0]), "10 06 02 05 04 01 05 04 1f 03 01 1c 41 01 0f 02 03 03 25 03 01 04 02 05 02 06 07 07 07 08 03 09 64 0a 7f 0b 02 0c 01");
+    EXPECT_EQ (
+        hex (payloads[0]),
+        "10 06 02 05 04 01 05 04 1f 03 01 1c 41 01 0f 02 03 03 25 03 01 04 02 05 02 06 07 07 07 08 03 09 64 0a 7f 0b 02 0c 01");
     EXPECT_EQ (fieldsOf (iface->getSelector (1)), fieldsOf (model().selectors[1]));
     EXPECT_EQ (fieldsOf (iface->getSelector (0)), fieldsOf (editable().selectors[0]));
 }
@@ -266,11 +291,13 @@ TEST_F (SettingsWrite, NothingIsSentWhileTheModelIsEmptyOrSettingsAreNotLoaded)
     EXPECT_EQ (model().selectors[0].ccId1, 20);
     EXPECT_TRUE (m.offPresetCombo.isVisible()) << "laid out for Toggle";
 
-    for (auto* button : std::initializer_list<juce::Button*> { &m.invertToggle, &m.useProgramChangeToggle, &m.channelCheckboxes[3], &m.routeToAllSelectorsToggle })
+    for (auto* button : std::initializer_list<juce::Button*> {
+             &m.invertToggle, &m.useProgramChangeToggle, &m.channelCheckboxes[3], &m.routeToAllSelectorsToggle })
         harness::click (*button);
 
     settle();
-    EXPECT_EQ (fieldsOf (model().selectors[0]), fieldsOf (Interface::Selector { 1, 1, 1, 0, 0x0001, 1, 3, 3, 20, 9, 3, 90, 64, 1, 2 }));
+    EXPECT_EQ (fieldsOf (model().selectors[0]),
+               fieldsOf (Interface::Selector { 1, 1, 1, 0, 0x0001, 1, 3, 3, 20, 9, 3, 90, 64, 1, 2 }));
     EXPECT_EQ (model().ports[0].routedToSelectors, 1);
     EXPECT_EQ (m.requestState, MainComponent::Idle);
     EXPECT_TRUE (iface->getReceived().empty());
@@ -404,7 +431,9 @@ TEST_F (SettingsWrite, RouteMasksCarryAsManyRouteBytesAsThePortsNeed)
         EXPECT_EQ (mc().midiInputPortCombo.getSelectedId(), row.firstIsOutput ? 0 : 1);
         ASSERT_EQ (payloads.size(), 1u);
         EXPECT_EQ (hex (payloads[0]), row.payload);
-        EXPECT_TRUE (std::equal (std::begin (model().ports[0].routeMask), std::end (model().ports[0].routeMask), iface->getRouteMask (1).begin()));
+        EXPECT_TRUE (std::equal (std::begin (model().ports[0].routeMask),
+                                 std::end (model().ports[0].routeMask),
+                                 iface->getRouteMask (1).begin()));
     }
 }
 
@@ -414,13 +443,15 @@ TEST_F (SettingsWrite, AcknowledgementsEndTheWaitAndRefusalsAreReported)
     harness::AlertCatcher catcher (100);
     int stateAtAlert = -1;
     bool timerAtAlert = true;
-    Probe probe ([&]
-                 {
-                     if (catcher.openCount() > 0 && stateAtAlert < 0)
-                     {
-                         stateAtAlert = mc().requestState;
-                         timerAtAlert = timerRunning();
-                     } });
+    Probe probe (
+        [&]
+        {
+            if (catcher.openCount() > 0 && stateAtAlert < 0)
+            {
+                stateAtAlert = mc().requestState;
+                timerAtAlert = timerRunning();
+            }
+        });
 
     struct Row
     {
@@ -459,9 +490,12 @@ TEST_F (SettingsWrite, AcknowledgementsEndTheWaitAndRefusalsAreReported)
         else
             harness::choose (mc().ccId1Combo, ++id);
 
-        ASSERT_TRUE (harness::pumpUntil ([&]
-                                         { return mc().requestState == MainComponent::Idle && catcher.openCount() == 0
-                                                  && (row.message == nullptr || catcher.alerts.size() > before); }));
+        ASSERT_TRUE (harness::pumpUntil (
+            [&]
+            {
+                return mc().requestState == MainComponent::Idle && catcher.openCount() == 0
+                       && (row.message == nullptr || catcher.alerts.size() > before);
+            }));
         settle();
         EXPECT_FALSE (timerRunning());
 
@@ -499,14 +533,15 @@ TEST_F (SettingsWrite, AcknowledgementsOfAnotherShapeAreIgnoredUntilTheTimeOut)
         else
             harness::choose (mc().ccId1Combo, 50);
 
-        for (auto& payload : { Bytes { 0x40, 0x00, 0x10, 0x00, 0x00, 0x00 }, Bytes { 0x43, 0x00, 0x11, 0x00, 0x00 }, Bytes { 0x40, 0x07, 0x10, 0x00, 0x00 } })
+        for (auto& payload : { Bytes { 0x40, 0x00, 0x10, 0x00, 0x00, 0x00 },
+                               Bytes { 0x43, 0x00, 0x11, 0x00, 0x00 },
+                               Bytes { 0x40, 0x07, 0x10, 0x00, 0x00 } })
         {
             feed (payload);
             EXPECT_EQ (mc().requestState, awaited) << hex (payload);
         }
 
-        ASSERT_TRUE (harness::pumpUntil ([&]
-                                         { return catcher.alerts.size() > before; }));
+        ASSERT_TRUE (harness::pumpUntil ([&] { return catcher.alerts.size() > before; }));
         EXPECT_EQ (catcher.alerts.back().title, "Time Out Error");
         EXPECT_EQ (mc().requestState, awaited);
     }
@@ -558,8 +593,7 @@ TEST_F (SettingsWrite, SaveSettingsGoesOnlyToTheInterfaceLastRead)
     EXPECT_EQ (frame->sessionId, mc().device.sysex.sessionId);
     EXPECT_TRUE (iface->getReceived().empty());
 
-    ASSERT_TRUE (harness::pumpUntil ([&catcher]
-                                     { return ! catcher.alerts.empty(); }));
+    ASSERT_TRUE (harness::pumpUntil ([&catcher] { return ! catcher.alerts.empty(); }));
     EXPECT_EQ (catcher.alerts[0].title, "Time Out Error");
     EXPECT_EQ (iface->getStoreCount() + other->getStoreCount(), 0);
 }
@@ -577,8 +611,7 @@ TEST_F (SettingsWrite, SaveSettingsBeforeAnEditIsAcknowledgedTakesThatAcknowledg
     harness::click (mc().saveSettingsButton);
     ASSERT_EQ (mc().requestState, MainComponent::SavingGlobals);
 
-    ASSERT_TRUE (harness::pumpUntil ([&catcher]
-                                     { return ! catcher.alerts.empty(); }));
+    ASSERT_TRUE (harness::pumpUntil ([&catcher] { return ! catcher.alerts.empty(); }));
     settle (100);
     ASSERT_EQ (catcher.alerts.size(), 1u);
     EXPECT_EQ (catcher.alerts[0].title, "Ack Error");
@@ -595,9 +628,7 @@ TEST_F (SettingsWrite, EveryEditOfEverySelectorReadsBackTheSame)
     c.snapshotCount = 2;
     ASSERT_TRUE (read (c));
     auto& m = mc();
-    const auto idle = [&m]
-    { return harness::pumpUntil ([&m]
-                                 { return m.requestState == MainComponent::Idle; }); };
+    const auto idle = [&m] { return harness::pumpUntil ([&m] { return m.requestState == MainComponent::Idle; }); };
 
     std::array<Interface::Selector, 3> expected = c.selectors;
 
@@ -606,7 +637,12 @@ TEST_F (SettingsWrite, EveryEditOfEverySelectorReadsBackTheSame)
         harness::choose (m.selectorCombo, t);
         auto& e = expected[(size_t) t - 1];
 
-        for (auto* button : std::initializer_list<juce::Button*> { &m.enableToggle, &m.useProgramChangeToggle, &m.useControlChangeToggle, &m.invertToggle, &m.wraparoundToggle, &m.channelCheckboxes[(size_t) t + 2] })
+        for (auto* button : std::initializer_list<juce::Button*> { &m.enableToggle,
+                                                                   &m.useProgramChangeToggle,
+                                                                   &m.useControlChangeToggle,
+                                                                   &m.invertToggle,
+                                                                   &m.wraparoundToggle,
+                                                                   &m.channelCheckboxes[(size_t) t + 2] })
         {
             harness::click (*button);
             ASSERT_TRUE (idle());
@@ -618,7 +654,11 @@ TEST_F (SettingsWrite, EveryEditOfEverySelectorReadsBackTheSame)
         e.wraparound ^= 1;
         e.channelMask ^= (std::uint16_t) (1 << (t + 2));
 
-        const std::pair<juce::ComboBox*, int> choices[] = { { &m.ccModeCombo, t }, { &m.ccId1Combo, 11 + t }, { &m.ccId2Combo, 21 + t }, { &m.minValueCombo, 31 + t }, { &m.maxValueCombo, 41 + t }, { &m.onValueCombo, 51 + t }, { &m.minPresetCombo, 2 }, { &m.maxPresetCombo, 1 }, { &m.offPresetCombo, 2 }, { &m.onPresetCombo, 1 } };
+        const std::pair<juce::ComboBox*, int> choices[] = { { &m.ccModeCombo, t },        { &m.ccId1Combo, 11 + t },
+                                                            { &m.ccId2Combo, 21 + t },    { &m.minValueCombo, 31 + t },
+                                                            { &m.maxValueCombo, 41 + t }, { &m.onValueCombo, 51 + t },
+                                                            { &m.minPresetCombo, 2 },     { &m.maxPresetCombo, 1 },
+                                                            { &m.offPresetCombo, 2 },     { &m.onPresetCombo, 1 } };
 
         for (auto& [combo, id] : choices)
         {
@@ -683,7 +723,18 @@ TEST_P (Robustness, EveryFaultEndsTheRequestOrTimesOut)
     ASSERT_TRUE (read (c));
     harness::AlertCatcher catcher;
 
-    const char* const names[] = { "no reply", "longer", "shorter", "wrong marker", "error ack", "delay", "bad checksum", "entry length 0", "entry length 1", "entry length 255", "number beyond the model", "interleaved messages" };
+    const char* const names[] = { "no reply",
+                                  "longer",
+                                  "shorter",
+                                  "wrong marker",
+                                  "error ack",
+                                  "delay",
+                                  "bad checksum",
+                                  "entry length 0",
+                                  "entry length 1",
+                                  "entry length 255",
+                                  "number beyond the model",
+                                  "interleaved messages" };
     std::array<Fault, std::size (names)> faults {};
     faults[0].noReply = true;
     faults[1].shape = Shape::longer;
@@ -723,12 +774,16 @@ TEST_P (Robustness, EveryFaultEndsTheRequestOrTimesOut)
                 break;
         }
 
-        EXPECT_TRUE (harness::pumpUntil ([&]
-                                         { return (mc().requestState == MainComponent::Idle && mc().settingsLoaded) || catcher.alerts.size() > before; },
-                                         5000));
+        EXPECT_TRUE (harness::pumpUntil (
+            [&] {
+                return (mc().requestState == MainComponent::Idle && mc().settingsLoaded)
+                       || catcher.alerts.size() > before;
+            },
+            5000));
 
         for (auto k = before; k < catcher.alerts.size(); ++k)
-            EXPECT_TRUE (catcher.alerts[k].title == "Time Out Error" || catcher.alerts[k].title == "Ack Error") << catcher.alerts[k].title;
+            EXPECT_TRUE (catcher.alerts[k].title == "Time Out Error" || catcher.alerts[k].title == "Ack Error")
+                << catcher.alerts[k].title;
     }
 
     EXPECT_GE (iface->getRequestCount (request), (int) std::size (faults));
@@ -744,12 +799,23 @@ TEST_P (Robustness, EveryFaultEndsTheRequestOrTimesOut)
 
 std::string requestName (const ::testing::TestParamInfo<Request>& info)
 {
-    static const char* const names[] = { "discovery", "productName", "midiInfo", "deviceInfo", "audioInfo", "presetName", "portInfo", "selectorInfo", "routeInfo", "selectorWrite", "routeWrite", "store", "other" };
+    static const char* const names[] = { "discovery",  "productName", "midiInfo",     "deviceInfo", "audioInfo",
+                                         "presetName", "portInfo",    "selectorInfo", "routeInfo",  "selectorWrite",
+                                         "routeWrite", "store",       "other" };
     return names[(int) info.param];
 }
 
 INSTANTIATE_TEST_SUITE_P (EachRequest,
                           Robustness,
-                          ::testing::Values (Request::midiInfo, Request::deviceInfo, Request::audioInfo, Request::presetName, Request::portInfo, Request::selectorInfo, Request::routeInfo, Request::selectorWrite, Request::routeWrite, Request::store),
+                          ::testing::Values (Request::midiInfo,
+                                             Request::deviceInfo,
+                                             Request::audioInfo,
+                                             Request::presetName,
+                                             Request::portInfo,
+                                             Request::selectorInfo,
+                                             Request::routeInfo,
+                                             Request::selectorWrite,
+                                             Request::routeWrite,
+                                             Request::store),
                           requestName);
 } // namespace

@@ -18,23 +18,21 @@ protected:
 
     bool idle()
     {
-        return harness::pumpUntil ([this]
-                                   { return mc().requestState == MainComponent::Idle; });
+        return harness::pumpUntil ([this] { return mc().requestState == MainComponent::Idle; });
     }
 
     /** Search, the first row, Get Settings: as clicks on the window. */
     void openFirstInterface()
     {
         press ("Search");
-        ASSERT_TRUE (harness::pumpUntil ([this]
-                                         { return mc().requestState == MainComponent::Idle && mc().deviceListBox->getNumRows() == 1; },
-                                         5000));
+        ASSERT_TRUE (harness::pumpUntil (
+            [this] { return mc().requestState == MainComponent::Idle && mc().deviceListBox->getNumRows() == 1; },
+            5000));
         mc().deviceListBox->selectRow (0);
         harness::pump (20);
         press ("Get Settings");
-        ASSERT_TRUE (harness::pumpUntil ([this]
-                                         { return mc().settingsLoaded && mc().requestState == MainComponent::Idle; },
-                                         5000));
+        ASSERT_TRUE (harness::pumpUntil (
+            [this] { return mc().settingsLoaded && mc().requestState == MainComponent::Idle; }, 5000));
     }
 };
 
@@ -107,7 +105,14 @@ TEST_F (UserJourney, PicturesOfTheLoadedEditorInEachMode)
 
         juce::StringArray shown;
 
-        for (auto* label : { &m.ccModeLabel, &m.ccId1Label, &m.ccId2Label, &m.minValueLabel, &m.maxValueLabel, &m.onValueLabel, &m.offPresetLabel, &m.onPresetLabel })
+        for (auto* label : { &m.ccModeLabel,
+                             &m.ccId1Label,
+                             &m.ccId2Label,
+                             &m.minValueLabel,
+                             &m.maxValueLabel,
+                             &m.onValueLabel,
+                             &m.offPresetLabel,
+                             &m.onPresetLabel })
             if (label->isVisible())
                 shown.add (label->getText());
 
@@ -115,7 +120,8 @@ TEST_F (UserJourney, PicturesOfTheLoadedEditorInEachMode)
         EXPECT_TRUE (m.settingsLoaded);
 
         const auto file = harness::outputDirectory().getChildFile (shot.file);
-        EXPECT_TRUE (harness::saveSnapshot (*window, file)); // the window paints the background the editor's white texts stand on
+        EXPECT_TRUE (harness::saveSnapshot (
+            *window, file)); // the window paints the background the editor's white texts stand on
         EXPECT_TRUE (file.existsAsFile());
         EXPECT_GT (file.getSize(), 1000);
     }

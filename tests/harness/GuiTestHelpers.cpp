@@ -18,10 +18,7 @@ bool pumpUntil (const std::function<bool()>& condition, int timeoutMs)
     return true;
 }
 
-void pump (int milliseconds)
-{
-    juce::MessageManager::getInstance()->runDispatchLoopUntil (milliseconds);
-}
+void pump (int milliseconds) { juce::MessageManager::getInstance()->runDispatchLoopUntil (milliseconds); }
 
 //==============================================================================
 AlertCatcher::AlertCatcher (int keepOpen)
@@ -30,10 +27,7 @@ AlertCatcher::AlertCatcher (int keepOpen)
     startTimer (5);
 }
 
-AlertCatcher::~AlertCatcher()
-{
-    stopTimer();
-}
+AlertCatcher::~AlertCatcher() { stopTimer(); }
 
 int AlertCatcher::openCount() const
 {
@@ -52,13 +46,13 @@ void AlertCatcher::timerCallback()
 
     for (int i = 0; i < juce::ModalComponentManager::getInstance()->getNumModalComponents(); ++i)
     {
-        auto* alert = dynamic_cast<juce::AlertWindow*> (juce::ModalComponentManager::getInstance()->getModalComponent (i));
+        auto* alert =
+            dynamic_cast<juce::AlertWindow*> (juce::ModalComponentManager::getInstance()->getModalComponent (i));
 
         if (alert == nullptr)
             continue;
 
-        const bool known = std::any_of (seen.begin(), seen.end(), [alert] (auto& e)
-                                        { return e.first == alert; });
+        const bool known = std::any_of (seen.begin(), seen.end(), [alert] (auto& e) { return e.first == alert; });
 
         if (known)
             continue;
@@ -132,8 +126,8 @@ void choose (juce::ComboBox& combo, int itemId)
 juce::File outputDirectory()
 {
     auto path = juce::SystemStats::getEnvironmentVariable ("QUORVEL_TEST_OUTPUT", {});
-    auto dir = path.isNotEmpty() ? juce::File (path)
-                                 : juce::File::getCurrentWorkingDirectory().getChildFile ("test-output");
+    auto dir =
+        path.isNotEmpty() ? juce::File (path) : juce::File::getCurrentWorkingDirectory().getChildFile ("test-output");
     dir.createDirectory();
     return dir;
 }
@@ -162,7 +156,10 @@ bool saveScreen (const juce::File& file, juce::Component* window)
     juce::StringArray command { grabber.getFullPathName(), "-window", "root" };
 
     if (auto* peer = window != nullptr ? window->getPeer() : nullptr)
-        command = { grabber.getFullPathName(), "-frame", "-window", juce::String ((juce::uint64) (juce::pointer_sized_uint) peer->getNativeHandle()) };
+        command = { grabber.getFullPathName(),
+                    "-frame",
+                    "-window",
+                    juce::String ((juce::uint64) (juce::pointer_sized_uint) peer->getNativeHandle()) };
 
     command.add (file.getFullPathName());
     juce::ChildProcess process;
@@ -171,9 +168,7 @@ bool saveScreen (const juce::File& file, juce::Component* window)
         return false;
 
     // Keep the message loop running while the grabber talks to the X server.
-    pumpUntil ([&]
-               { return ! process.isRunning(); },
-               20000);
+    pumpUntil ([&] { return ! process.isRunning(); }, 20000);
     return process.getExitCode() == 0 && file.existsAsFile();
 }
 } // namespace harness

@@ -15,10 +15,7 @@ class FailingLogger : public juce::Logger
     }
 };
 
-juce::JUCEApplicationBase* neverCreated()
-{
-    return nullptr;
-}
+juce::JUCEApplicationBase* neverCreated() { return nullptr; }
 } // namespace
 
 int main (int argc, char** argv)

@@ -8,7 +8,8 @@ using namespace quorvel_test;
 
 namespace
 {
-const Bytes knownFrame { 0xF0, 0x00, 0x3A, 0x5C, 0x7D, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x07, 0x03, 0x02, 0x01, 0x04, 0x01, 0x01, 0x01, 0x6C, 0xF7 };
+const Bytes knownFrame { 0xF0, 0x00, 0x3A, 0x5C, 0x7D, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+                         0x00, 0x00, 0x00, 0x00, 0x00, 0x07, 0x03, 0x02, 0x01, 0x04, 0x01, 0x01, 0x01, 0x6C, 0xF7 };
 
 class Acceptance : public ::testing::Test
 {
@@ -79,13 +80,17 @@ TEST_F (Acceptance, FramesTheBuilderMakesPassTheirOwnTest)
     device.sysex.productId = 0x1234;
     device.sysex.serialNumber = 0xF1234567;
 
-    EXPECT_TRUE (device.IsValidMidiMessage (device.sysex.CreateMessage (SXMessage_GetSettingsMI, zun::SXLength::GetSettingsMI)));
-    EXPECT_TRUE (device.IsValidMidiMessage (device.sysex.CreateMessage (SXMessage_DeviceDiscovery, zun::SXLength::DeviceDiscovery)));
-    EXPECT_TRUE (device.IsValidMidiMessage (device.sysex.CreateMessage (SXMessage_SaveGlobals, zun::SXLength::SaveGlobals)));
+    EXPECT_TRUE (
+        device.IsValidMidiMessage (device.sysex.CreateMessage (SXMessage_GetSettingsMI, zun::SXLength::GetSettingsMI)));
+    EXPECT_TRUE (device.IsValidMidiMessage (
+        device.sysex.CreateMessage (SXMessage_DeviceDiscovery, zun::SXLength::DeviceDiscovery)));
+    EXPECT_TRUE (
+        device.IsValidMidiMessage (device.sysex.CreateMessage (SXMessage_SaveGlobals, zun::SXLength::SaveGlobals)));
 
     // The same holds for a session value wider than the 28 bits that are sent.
     device.sysex.sessionId = 0xF0000009;
-    EXPECT_TRUE (device.IsValidMidiMessage (device.sysex.CreateMessage (SXMessage_GetSettingsAI, zun::SXLength::GetSettingsAI)));
+    EXPECT_TRUE (
+        device.IsValidMidiMessage (device.sysex.CreateMessage (SXMessage_GetSettingsAI, zun::SXLength::GetSettingsAI)));
 }
 
 TEST_F (Acceptance, EmptyPayloadPassesButOneBytePayloadDoesNot)
@@ -133,8 +138,10 @@ TEST_F (Acceptance, FrameMustEndWithF7)
 // Covers the near misses 05, 45, 0B and 7C as well as 43 / 06.
 TEST_F (Acceptance, OnlyListedClassesPass)
 {
-    const std::vector<int> mclasses { 0x00, 0x01, 0x02, 0x03, 0x04, 0x10, 0x11, 0x40, 0x41, 0x42, 0x43, 0x44, 0x50, 0x70, 0x7F };
-    const std::vector<int> dclasses { 0x00, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A, 0x70, 0x7D, 0x7E, 0x7F };
+    const std::vector<int> mclasses { 0x00, 0x01, 0x02, 0x03, 0x04, 0x10, 0x11, 0x40,
+                                      0x41, 0x42, 0x43, 0x44, 0x50, 0x70, 0x7F };
+    const std::vector<int> dclasses { 0x00, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07,
+                                      0x08, 0x09, 0x0A, 0x70, 0x7D, 0x7E, 0x7F };
 
     for (int code = 0; code < 256; ++code)
     {

@@ -48,8 +48,8 @@ void ExpectEmpty (const zun::PresetSelectorBlock& block)
     for (const auto& port : block.ports)
     {
         EXPECT_EQ (port.number + port.type + port.numberA + port.numberB + port.routedToSelectors, 0);
-        EXPECT_TRUE (std::all_of (std::begin (port.routeMask), std::end (port.routeMask), [] (juce::uint8 b)
-                                  { return b == 0; }));
+        EXPECT_TRUE (std::all_of (
+            std::begin (port.routeMask), std::end (port.routeMask), [] (juce::uint8 b) { return b == 0; }));
         EXPECT_TRUE (port.name.isEmpty());
     }
 
@@ -62,8 +62,8 @@ void ExpectEmpty (const zun::PresetSelectorBlock& block)
     for (const auto& s : block.selectors)
     {
         EXPECT_EQ (s.enabled + s.useControlChange + s.wraparound + s.invert + s.channelMask, 0);
-        EXPECT_EQ (s.minPreset + s.maxPreset + s.ccMode + s.ccId1 + s.ccId2 + s.minValue + s.maxValue
-                       + s.onValue + s.offPreset + s.onPreset,
+        EXPECT_EQ (s.minPreset + s.maxPreset + s.ccMode + s.ccId1 + s.ccId2 + s.minValue + s.maxValue + s.onValue
+                       + s.offPreset + s.onPreset,
                    0);
     }
 }
@@ -94,7 +94,8 @@ TEST (SettingsModel, SelectorPortGivesItsRouteByteAndBit)
     const struct
     {
         int port, byte, bit;
-    } cases[] { { 1, 0, 0x01 }, { 9, 1, 0x01 }, { 10, 1, 0x02 }, { 16, 1, 0x80 }, { 96, 11, 0x80 }, { 0, 0, 0 }, { 97, 0, 0 }, { 255, 0, 0 } };
+    } cases[] { { 1, 0, 0x01 },   { 9, 1, 0x01 }, { 10, 1, 0x02 }, { 16, 1, 0x80 },
+                { 96, 11, 0x80 }, { 0, 0, 0 },    { 97, 0, 0 },    { 255, 0, 0 } };
 
     for (const auto& c : cases)
     {

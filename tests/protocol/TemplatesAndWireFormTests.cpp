@@ -29,20 +29,28 @@ struct RoutePayload
 };
 
 /** Switches 1 0 1 0, a channel mask with bits in all three groups, values 1 to 10. */
-zun::SelectorSettings VariedRecord()
-{
-    return { 1, 0, 1, 0, 0xA5C3, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10 };
-}
+zun::SelectorSettings VariedRecord() { return { 1, 0, 1, 0, 0xA5C3, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10 }; }
 
 auto Fields (const zun::SelectorSettings& r)
 {
-    return std::tie (r.enabled, r.useControlChange, r.wraparound, r.invert, r.channelMask, r.minPreset, r.maxPreset, r.ccMode, r.ccId1, r.ccId2, r.minValue, r.maxValue, r.onValue, r.offPreset, r.onPreset);
+    return std::tie (r.enabled,
+                     r.useControlChange,
+                     r.wraparound,
+                     r.invert,
+                     r.channelMask,
+                     r.minPreset,
+                     r.maxPreset,
+                     r.ccMode,
+                     r.ccId1,
+                     r.ccId2,
+                     r.minValue,
+                     r.maxValue,
+                     r.onValue,
+                     r.offPreset,
+                     r.onPreset);
 }
 
-bool SameRecord (const zun::SelectorSettings& a, const zun::SelectorSettings& b)
-{
-    return Fields (a) == Fields (b);
-}
+bool SameRecord (const zun::SelectorSettings& a, const zun::SelectorSettings& b) { return Fields (a) == Fields (b); }
 } // namespace
 
 TEST (Templates, HoldTheStoredBytes)
@@ -52,13 +60,19 @@ TEST (Templates, HoldTheStoredBytes)
     EXPECT_EQ (Of (SXMessage_SaveGlobals), (Bytes { 0x11, 0x00, 0x01, 0x07, 0x06, 0x01, 0x04, 0x02, 0x02, 0x00 }));
     EXPECT_EQ (Of (SXMessage_GetSettingsMI), (Bytes { 0x03, 0x05, 0x01, 0x05, 0x01, 0x02, 0x01, 0x15 }));
     EXPECT_EQ (Of (SXMessage_GetSettingsDI), (Bytes { 0x03, 0x02, 0x01, 0x05, 0x01, 0x02, 0x14, 0x17 }));
-    EXPECT_EQ (Of (SXMessage_GetSettingsPresetName), (Bytes { 0x03, 0x03, 0x02, 0x05, 0x04, 0x01, 0x09, 0xFF, 0x04, 0x01, 0x01, 0x02 }));
-    EXPECT_EQ (Of (SXMessage_GetSettingsMIDIPortInfo), (Bytes { 0x03, 0x06, 0x02, 0x05, 0x04, 0x01, 0x05, 0xFF, 0x05, 0x01, 0x02, 0x01, 0x02 }));
-    EXPECT_EQ (Of (SXMessage_GetSettingsMIDIRouteInfo), (Bytes { 0x03, 0x06, 0x02, 0x05, 0x04, 0x01, 0x05, 0xFF, 0x04, 0x01, 0x01, 0x18 }));
-    EXPECT_EQ (Of (SXMessage_GetSettingsPresetSelectorInfo), (Bytes { 0x03, 0x06, 0x02, 0x05, 0x04, 0x01, 0x05, 0xFF, 0x04, 0x01, 0x01, 0xFF }));
+    EXPECT_EQ (Of (SXMessage_GetSettingsPresetName),
+               (Bytes { 0x03, 0x03, 0x02, 0x05, 0x04, 0x01, 0x09, 0xFF, 0x04, 0x01, 0x01, 0x02 }));
+    EXPECT_EQ (Of (SXMessage_GetSettingsMIDIPortInfo),
+               (Bytes { 0x03, 0x06, 0x02, 0x05, 0x04, 0x01, 0x05, 0xFF, 0x05, 0x01, 0x02, 0x01, 0x02 }));
+    EXPECT_EQ (Of (SXMessage_GetSettingsMIDIRouteInfo),
+               (Bytes { 0x03, 0x06, 0x02, 0x05, 0x04, 0x01, 0x05, 0xFF, 0x04, 0x01, 0x01, 0x18 }));
+    EXPECT_EQ (Of (SXMessage_GetSettingsPresetSelectorInfo),
+               (Bytes { 0x03, 0x06, 0x02, 0x05, 0x04, 0x01, 0x05, 0xFF, 0x04, 0x01, 0x01, 0xFF }));
     EXPECT_EQ (Of (SXMessage_GetSettingsAI), (Bytes { 0x03, 0x08, 0x01, 0x04, 0x01, 0x01, 0x13 }));
     EXPECT_EQ (Of (SXMessage_SetPresetSelectorInfo),
-               (Bytes { 0x10, 0x06, 0x02, 0x05, 0x04, 0x01, 0x05, 0xFF, 0x1F, 0x03, 0x01, 0x1C, 0xFF, 0x01, 0xFF, 0x02, 0xFF, 0xFF, 0xFF, 0x03, 0xFF, 0x04, 0xFF, 0x05, 0xFF, 0x06, 0xFF, 0x07, 0xFF, 0x08, 0xFF, 0x09, 0xFF, 0x0A, 0xFF, 0x0B, 0xFF, 0x0C, 0xFF }));
+               (Bytes { 0x10, 0x06, 0x02, 0x05, 0x04, 0x01, 0x05, 0xFF, 0x1F, 0x03, 0x01, 0x1C, 0xFF,
+                        0x01, 0xFF, 0x02, 0xFF, 0xFF, 0xFF, 0x03, 0xFF, 0x04, 0xFF, 0x05, 0xFF, 0x06,
+                        0xFF, 0x07, 0xFF, 0x08, 0xFF, 0x09, 0xFF, 0x0A, 0xFF, 0x0B, 0xFF, 0x0C, 0xFF }));
 
     Bytes route { 0x10, 0x06, 0x02, 0x05, 0x04, 0x01, 0x05, 0xFF, 0xFF, 0x03, 0x01, 0xFF, 0x18 };
     route.resize (37, 0xFF);
@@ -146,7 +160,8 @@ TEST (SelectorWireForm, ReplyRoundTripsIntoTheRecordItNames)
 TEST (RouteWireForm, LengthFollowsThePortCount)
 {
     const juce::uint8 mask[12] {};
-    const std::pair<int, int> cases[] { { 0, 15 }, { 1, 15 }, { 8, 15 }, { 9, 17 }, { 64, 29 }, { 65, 31 }, { 96, 37 }, { 255, 37 } };
+    const std::pair<int, int> cases[] { { 0, 15 },  { 1, 15 },  { 8, 15 },  { 9, 17 },
+                                        { 64, 29 }, { 65, 31 }, { 96, 37 }, { 255, 37 } };
 
     for (auto [portCount, length] : cases)
     {
@@ -181,7 +196,8 @@ TEST (RouteWireForm, NibblesGoLowFirstAndALaterShorterWriteLeavesTheRest)
     EXPECT_EQ (zun::WriteRouteMask (payload.bytes, 2, mask, 9), 17);
 
     EXPECT_EQ (Bytes (payload.bytes + 13, payload.bytes + 17), (Bytes { 0x0C, 0x03, 0x0F, 0x0F }));
-    EXPECT_EQ (Bytes (payload.bytes + 17, payload.bytes + 37), Bytes (afterLongWrite.begin() + 17, afterLongWrite.end()));
+    EXPECT_EQ (Bytes (payload.bytes + 17, payload.bytes + 37),
+               Bytes (afterLongWrite.begin() + 17, afterLongWrite.end()));
 
     juce::uint8 readBack[12] {};
     EXPECT_EQ (zun::ReadRouteMask (payload.bytes, 17, readBack), 2);
@@ -192,7 +208,9 @@ TEST (RouteWireForm, NibblesGoLowFirstAndALaterShorterWriteLeavesTheRest)
 TEST (RouteWireForm, ReadingIgnoresUpperNibbleBitsAndKeepsBytesNotCarried)
 {
     // A route reply for port 3: entry length 4, nibble bytes F5 FA.
-    const juce::uint8 reply[] { 0x43, 0x06, 0x02, 0x05, 0x04, 0x01, 0x05, 0x03, 0x06, 0x03, 0x01, 0x04, 0x18, 0xF5, 0xFA };
+    const juce::uint8 reply[] {
+        0x43, 0x06, 0x02, 0x05, 0x04, 0x01, 0x05, 0x03, 0x06, 0x03, 0x01, 0x04, 0x18, 0xF5, 0xFA
+    };
     juce::uint8 mask[12];
     std::fill (std::begin (mask), std::end (mask), (juce::uint8) 0x77);
 

@@ -90,7 +90,8 @@ TEST_F (DemoSetupTest, DiscoveryFindsTwoInterfacesOneOfThemTwiceAndNothingBehind
 
     for (int i = 0; i < (int) hosts.size(); ++i)
     {
-        const auto replies = hosts[(size_t) i]->exchange (hosts[(size_t) i]->device.sysex.CreateMessage (SXMessage_DeviceDiscovery, 10));
+        const auto replies =
+            hosts[(size_t) i]->exchange (hosts[(size_t) i]->device.sysex.CreateMessage (SXMessage_DeviceDiscovery, 10));
         repliesPerInput.push_back (replies.size());
 
         for (auto& reply : replies)

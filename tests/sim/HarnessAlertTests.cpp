@@ -9,14 +9,14 @@ TEST (AlertCatcher, CapturesAndDismissesASynchronousMessageBox)
     harness::AlertCatcher catcher;
     bool returned = false;
 
-    juce::MessageManager::callAsync ([&returned]
-                                     {
-                                         juce::AlertWindow::showMessageBox (juce::MessageBoxIconType::WarningIcon, "Title", "Message", "Shucks");
-                                         returned = true; });
+    juce::MessageManager::callAsync (
+        [&returned]
+        {
+            juce::AlertWindow::showMessageBox (juce::MessageBoxIconType::WarningIcon, "Title", "Message", "Shucks");
+            returned = true;
+        });
 
-    ASSERT_TRUE (harness::pumpUntil ([&returned]
-                                     { return returned; },
-                                     10000));
+    ASSERT_TRUE (harness::pumpUntil ([&returned] { return returned; }, 10000));
     ASSERT_EQ (catcher.alerts.size(), 1u);
     EXPECT_EQ (catcher.alerts[0].title, "Title");
     EXPECT_EQ (catcher.alerts[0].message, "Message");

@@ -2,10 +2,7 @@
 
 #include <gtest/gtest.h>
 
-HostSide::~HostSide()
-{
-    close();
-}
+HostSide::~HostSide() { close(); }
 
 bool HostSide::open (int inputHandle, int outputHandle)
 {

@@ -60,7 +60,9 @@ void InterfaceTest::TearDown()
     bus.removeAll();
 }
 
-::testing::AssertionResult InterfaceTest::hasLayout (const juce::MidiMessage& reply, int length, std::initializer_list<std::pair<int, int>> markers) const
+::testing::AssertionResult InterfaceTest::hasLayout (const juce::MidiMessage& reply,
+                                                     int length,
+                                                     std::initializer_list<std::pair<int, int>> markers) const
 {
     if (! host.device.IsValidMidiMessage (reply))
         return ::testing::AssertionFailure() << "the program does not accept the frame";
@@ -72,7 +74,8 @@ void InterfaceTest::TearDown()
 
     for (auto [position, value] : markers)
         if (payload[(size_t) position] != value)
-            return ::testing::AssertionFailure() << "payload [" << position << "] is " << (int) payload[(size_t) position] << ", expected " << value;
+            return ::testing::AssertionFailure()
+                   << "payload [" << position << "] is " << (int) payload[(size_t) position] << ", expected " << value;
 
     return ::testing::AssertionSuccess();
 }

@@ -24,7 +24,9 @@ protected:
     void TearDown() override;
 
     /** A frame the program accepts, of payload length `length`, with the given payload bytes. */
-    ::testing::AssertionResult hasLayout (const juce::MidiMessage& reply, int length, std::initializer_list<std::pair<int, int>> markers) const;
+    ::testing::AssertionResult hasLayout (const juce::MidiMessage& reply,
+                                          int length,
+                                          std::initializer_list<std::pair<int, int>> markers) const;
 
     sim::VirtualMidiBus& bus = sim::VirtualMidiBus::getInstance();
     std::shared_ptr<Interface> iface;

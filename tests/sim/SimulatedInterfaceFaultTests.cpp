@@ -25,16 +25,20 @@ TEST_F (SimulatedInterfaceFaultTest, NoReplyForAsManyRequestsAsAsked)
 {
     start();
     address();
-    iface->setFault (Request::midiInfo, fault ([] (Fault& f)
-                                               { f.noReply = true; f.times = 2; }));
+    iface->setFault (Request::midiInfo,
+                     fault (
+                         [] (Fault& f)
+                         {
+                             f.noReply = true;
+                             f.times = 2;
+                         }));
 
     EXPECT_TRUE (host.exchange (host.device.sysex.CreateMessage (SXMessage_GetSettingsMI, 8)).empty());
     EXPECT_TRUE (host.exchange (host.device.sysex.CreateMessage (SXMessage_GetSettingsMI, 8)).empty());
     EXPECT_EQ (host.exchange (host.device.sysex.CreateMessage (SXMessage_GetSettingsMI, 8)).size(), 1u);
 
     // A write whose acknowledgement is lost is still carried out.
-    iface->setFault (Request::selectorWrite, fault ([] (Fault& f)
-                                                    { f.noReply = true; }));
+    iface->setFault (Request::selectorWrite, fault ([] (Fault& f) { f.noReply = true; }));
     zun::SelectorSettings record;
     record.ccId1 = 99;
     zun::WriteSelectorSettings (SXMessage_SetPresetSelectorInfo, record, 3, 3);
@@ -46,12 +50,9 @@ TEST_F (SimulatedInterfaceFaultTest, WrongShapesPassTheFrameTestButNotTheLayout)
 {
     start();
     address();
-    iface->setFault (Request::deviceInfo, fault ([] (Fault& f)
-                                                 { f.shape = Shape::longer; }));
-    iface->setFault (Request::portInfo, fault ([] (Fault& f)
-                                               { f.shape = Shape::shorter; }));
-    iface->setFault (Request::store, fault ([] (Fault& f)
-                                            { f.shape = Shape::wrongMarker; }));
+    iface->setFault (Request::deviceInfo, fault ([] (Fault& f) { f.shape = Shape::longer; }));
+    iface->setFault (Request::portInfo, fault ([] (Fault& f) { f.shape = Shape::shorter; }));
+    iface->setFault (Request::store, fault ([] (Fault& f) { f.shape = Shape::wrongMarker; }));
 
     EXPECT_TRUE (hasLayout (host.ask (SXMessage_GetSettingsDI, 8), 13, { { 0, 0x43 }, { 7, 0x14 }, { 12, 0x00 } }));
     SXMessage_GetSettingsMIDIPortInfo[7] = 1;
@@ -61,8 +62,7 @@ TEST_F (SimulatedInterfaceFaultTest, WrongShapesPassTheFrameTestButNotTheLayout)
 
     TearDown();
     start();
-    iface->setFault (Request::discovery, fault ([] (Fault& f)
-                                                { f.shape = Shape::wrongMarker; }));
+    iface->setFault (Request::discovery, fault ([] (Fault& f) { f.shape = Shape::wrongMarker; }));
     const auto reply = host.ask (SXMessage_DeviceDiscovery, 10);
     EXPECT_TRUE (hasLayout (reply, 23, { { 0, 0x41 }, { 1, 0x07 } }));
     zun::DeviceDiscoveryItem found;
@@ -75,23 +75,25 @@ TEST_F (SimulatedInterfaceFaultTest, ErrorAcknowledgementsRefuseTheRequest)
     start();
     address();
 
-    iface->setFault (Request::store, fault ([] (Fault& f)
-                                            { f.errorAck = Interface::AckReply { -1, 1, 0 }; }));
+    iface->setFault (Request::store, fault ([] (Fault& f) { f.errorAck = Interface::AckReply { -1, 1, 0 }; }));
     EXPECT_EQ (HostSide::payloadOf (host.ask (SXMessage_SaveGlobals, 10)), Bytes ({ 0x40, 0x00, 0x11, 0x01, 0x00 }));
     EXPECT_EQ (iface->getStoreCount(), 0);
 
     // Wrong acknowledged class and an error code; the record is not written.
-    iface->setFault (Request::selectorWrite, fault ([] (Fault& f)
-                                                    { f.errorAck = Interface::AckReply { 0x11, 0, 9 }; }));
+    iface->setFault (Request::selectorWrite,
+                     fault (
+                         [] (Fault& f) {
+                             f.errorAck = Interface::AckReply { 0x11, 0, 9 };
+                         }));
     zun::SelectorSettings record;
     record.ccId1 = 99;
     zun::WriteSelectorSettings (SXMessage_SetPresetSelectorInfo, record, 3, 1);
-    EXPECT_EQ (HostSide::payloadOf (host.ask (SXMessage_SetPresetSelectorInfo, 39)), Bytes ({ 0x40, 0x00, 0x11, 0x00, 0x09 }));
+    EXPECT_EQ (HostSide::payloadOf (host.ask (SXMessage_SetPresetSelectorInfo, 39)),
+               Bytes ({ 0x40, 0x00, 0x11, 0x00, 0x09 }));
     EXPECT_TRUE (iface->getSelector (0) == config().selectors[0]);
 
     // A question can be refused too.
-    iface->setFault (Request::routeInfo, fault ([] (Fault& f)
-                                                { f.errorAck = Interface::AckReply { -1, 0, 10 }; }));
+    iface->setFault (Request::routeInfo, fault ([] (Fault& f) { f.errorAck = Interface::AckReply { -1, 0, 10 }; }));
     SXMessage_GetSettingsMIDIRouteInfo[7] = 1;
     const auto reply = host.ask (SXMessage_GetSettingsMIDIRouteInfo, 12);
     EXPECT_TRUE (hasLayout (reply, 5, { { 0, 0x40 }, { 1, 0x00 }, { 2, 0x03 }, { 3, 0x00 }, { 4, 10 } }));
@@ -101,8 +103,7 @@ TEST_F (SimulatedInterfaceFaultTest, DelayedReplyIsHeldBackUntilItsTime)
 {
     start();
     address();
-    iface->setFault (Request::audioInfo, fault ([] (Fault& f)
-                                                { f.delayMs = 1500; }));
+    iface->setFault (Request::audioInfo, fault ([] (Fault& f) { f.delayMs = 1500; }));
 
     host.output->sendMessageNow (host.device.sysex.CreateMessage (SXMessage_GetSettingsAI, 7));
 
@@ -124,8 +125,7 @@ TEST_F (SimulatedInterfaceFaultTest, ReplyWithABadChecksumIsRejected)
 {
     start();
     address();
-    iface->setFault (Request::presetName, fault ([] (Fault& f)
-                                                 { f.badChecksum = true; }));
+    iface->setFault (Request::presetName, fault ([] (Fault& f) { f.badChecksum = true; }));
     SXMessage_GetSettingsPresetName[7] = 1;
     const auto reply = host.ask (SXMessage_GetSettingsPresetName, 12);
 
@@ -151,13 +151,12 @@ TEST_F (SimulatedInterfaceFaultTest, CountsAndNumbersBeyondWhatTheProgramHoldsAr
 
     // 120 ports take 15 route bytes: 30 nibbles, more than the 24 the program keeps.
     SXMessage_GetSettingsMIDIRouteInfo[7] = 1;
-    EXPECT_TRUE (hasLayout (host.ask (SXMessage_GetSettingsMIDIRouteInfo, 12), 43, { { 11, 32 }, { 13, 0x05 }, { 14, 0x0a } }));
+    EXPECT_TRUE (
+        hasLayout (host.ask (SXMessage_GetSettingsMIDIRouteInfo, 12), 43, { { 11, 32 }, { 13, 0x05 }, { 14, 0x0a } }));
 
     // Numbers put into replies regardless of the question.
-    iface->setFault (Request::presetName, fault ([] (Fault& f)
-                                                 { f.number = 33; }));
-    iface->setFault (Request::portInfo, fault ([] (Fault& f)
-                                               { f.number = 97; }));
+    iface->setFault (Request::presetName, fault ([] (Fault& f) { f.number = 33; }));
+    iface->setFault (Request::portInfo, fault ([] (Fault& f) { f.number = 97; }));
     SXMessage_GetSettingsPresetName[7] = 1;
     EXPECT_TRUE (hasLayout (host.ask (SXMessage_GetSettingsPresetName, 12), 18, { { 7, 33 }, { 13, 'C' } }));
     SXMessage_GetSettingsMIDIPortInfo[7] = 2;
@@ -168,12 +167,9 @@ TEST_F (SimulatedInterfaceFaultTest, EntryLengthsThatDisagreeWithTheFrame)
 {
     start();
     address();
-    iface->setFault (Request::productName, fault ([] (Fault& f)
-                                                  { f.entryLength = 0x7f; }));
-    iface->setFault (Request::presetName, fault ([] (Fault& f)
-                                                 { f.entryLength = 1; }));
-    iface->setFault (Request::routeInfo, fault ([] (Fault& f)
-                                                { f.entryLength = 0; }));
+    iface->setFault (Request::productName, fault ([] (Fault& f) { f.entryLength = 0x7f; }));
+    iface->setFault (Request::presetName, fault ([] (Fault& f) { f.entryLength = 1; }));
+    iface->setFault (Request::routeInfo, fault ([] (Fault& f) { f.entryLength = 0; }));
 
     EXPECT_TRUE (hasLayout (host.ask (SXMessage_GetProductName, 7), 11, { { 6, 0x7f }, { 7, 0x01 }, { 8, 'H' } }));
     SXMessage_GetSettingsPresetName[7] = 2;
@@ -186,8 +182,7 @@ TEST_F (SimulatedInterfaceFaultTest, ChannelMessagesAndForeignSysexAroundTheRepl
 {
     start();
     address();
-    iface->setFault (Request::midiInfo, fault ([] (Fault& f)
-                                               { f.interleave = true; }));
+    iface->setFault (Request::midiInfo, fault ([] (Fault& f) { f.interleave = true; }));
 
     const auto messages = host.exchange (host.device.sysex.CreateMessage (SXMessage_GetSettingsMI, 8));
     ASSERT_EQ (messages.size(), 5u);

@@ -6,10 +6,7 @@ namespace
 {
 using Bytes = std::vector<juce::uint8>;
 
-Bytes rawBytes (const juce::MidiMessage& m)
-{
-    return Bytes (m.getRawData(), m.getRawData() + m.getRawDataSize());
-}
+Bytes rawBytes (const juce::MidiMessage& m) { return Bytes (m.getRawData(), m.getRawData() + m.getRawDataSize()); }
 
 void expectSameRecord (const zun::SelectorSettings& read, const sim::SimulatedInterface::Selector& kept)
 {
@@ -60,7 +57,8 @@ TEST_F (SimulatedInterfaceTest, DiscoveryReplyHasTheAcceptedShapeAndTheInterface
     EXPECT_TRUE (hasLayout (replies[0], 23, { { 0, 0x41 }, { 1, 0x01 }, { 16, 0x01 }, { 20, 0x02 }, { 22, 0x09 } }));
     const auto sent = rawBytes (request);
     const auto got = rawBytes (replies[0]);
-    EXPECT_EQ (Bytes (got.begin() + 12, got.begin() + 20), Bytes (sent.begin() + 12, sent.begin() + 20)) << "session and transaction echoed";
+    EXPECT_EQ (Bytes (got.begin() + 12, got.begin() + 20), Bytes (sent.begin() + 12, sent.begin() + 20))
+        << "session and transaction echoed";
     EXPECT_EQ (got[19], 1);
 
     zun::DeviceDiscoveryItem found;
@@ -79,7 +77,9 @@ TEST_F (SimulatedInterfaceTest, ProductNameReplyMatchesAFrameBuiltByHand)
     // 43 02, one block of 8 bytes: ArgValBlock, one entry of length 5: ID 01, "Hub".
     // Checksum: bytes 5 to 32 sum to 02+02+03+0B + 43+02+01+08+03+01+05+01+48+75+62 = 393;
     // 393 mod 128 = 9, so the checksum is 128 - 9 = 119 = 77 (hex).
-    const Bytes expected { 0xf0, 0x00, 0x3a, 0x5c, 0x7d, 0x02, 0x02, 0x00, 0x00, 0x00, 0x00, 0x03, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x0b, 0x43, 0x02, 0x01, 0x08, 0x03, 0x01, 0x05, 0x01, 0x48, 0x75, 0x62, 0x77, 0xf7 };
+    const Bytes expected { 0xf0, 0x00, 0x3a, 0x5c, 0x7d, 0x02, 0x02, 0x00, 0x00, 0x00, 0x00, 0x03,
+                           0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x0b, 0x43, 0x02,
+                           0x01, 0x08, 0x03, 0x01, 0x05, 0x01, 0x48, 0x75, 0x62, 0x77, 0xf7 };
     EXPECT_EQ (rawBytes (reply), expected);
     EXPECT_TRUE (hasLayout (reply, 11, { { 0, 0x43 }, { 1, 0x02 }, { 4, 0x03 }, { 7, 0x01 } }));
 }
@@ -94,7 +94,9 @@ TEST_F (SimulatedInterfaceTest, PortInfoReplyMatchesAFrameBuiltByHand)
     // Session 105 travels as 00 00 02 05. Payload (18): 43 06 02, SubIdBlock 05 04 01 05 02, then
     // ArgValBlock 0A 03 02 with entries 03 01 <type 2> and 04 02 <A 1> <B 2>.
     // Sum: 02+02+03+02+05+12 = 32, payload 122, total 154; 154 mod 128 = 26, checksum 102 = 66.
-    const Bytes expected { 0xf0, 0x00, 0x3a, 0x5c, 0x7d, 0x02, 0x02, 0x00, 0x00, 0x00, 0x00, 0x03, 0x00, 0x00, 0x02, 0x05, 0x00, 0x00, 0x00, 0x00, 0x00, 0x12, 0x43, 0x06, 0x02, 0x05, 0x04, 0x01, 0x05, 0x02, 0x0a, 0x03, 0x02, 0x03, 0x01, 0x02, 0x04, 0x02, 0x01, 0x02, 0x66, 0xf7 };
+    const Bytes expected { 0xf0, 0x00, 0x3a, 0x5c, 0x7d, 0x02, 0x02, 0x00, 0x00, 0x00, 0x00, 0x03, 0x00, 0x00,
+                           0x02, 0x05, 0x00, 0x00, 0x00, 0x00, 0x00, 0x12, 0x43, 0x06, 0x02, 0x05, 0x04, 0x01,
+                           0x05, 0x02, 0x0a, 0x03, 0x02, 0x03, 0x01, 0x02, 0x04, 0x02, 0x01, 0x02, 0x66, 0xf7 };
     EXPECT_EQ (rawBytes (reply), expected);
 }
 
@@ -141,7 +143,16 @@ TEST_F (SimulatedInterfaceTest, PresetAndPortRepliesCarryTheNumbersAskedFor)
         SXMessage_GetSettingsPresetName[7] = (unsigned char) n;
         const auto reply = host.ask (SXMessage_GetSettingsPresetName, 12);
         const auto length = 13 + names[n - 1].length();
-        ASSERT_TRUE (hasLayout (reply, length, { { 0, 0x43 }, { 1, 0x03 }, { 4, 0x04 }, { 6, 0x09 }, { 7, n }, { 9, 0x03 }, { 11, 2 + names[n - 1].length() }, { 12, 0x02 } }));
+        ASSERT_TRUE (hasLayout (reply,
+                                length,
+                                { { 0, 0x43 },
+                                  { 1, 0x03 },
+                                  { 4, 0x04 },
+                                  { 6, 0x09 },
+                                  { 7, n },
+                                  { 9, 0x03 },
+                                  { 11, 2 + names[n - 1].length() },
+                                  { 12, 0x02 } }));
         EXPECT_EQ (nameIn (HostSide::payloadOf (reply), 13, (size_t) names[n - 1].length()), names[n - 1]);
     }
 
@@ -152,7 +163,19 @@ TEST_F (SimulatedInterfaceTest, PresetAndPortRepliesCarryTheNumbersAskedFor)
         SXMessage_GetSettingsMIDIPortInfo[7] = (unsigned char) p;
         const auto reply = host.ask (SXMessage_GetSettingsMIDIPortInfo, 13);
         const auto* e = expected[p - 1];
-        EXPECT_TRUE (hasLayout (reply, 18, { { 0, 0x43 }, { 1, 0x06 }, { 4, 0x04 }, { 6, 0x05 }, { 7, p }, { 9, 0x03 }, { 12, 0x01 }, { 13, e[0] }, { 15, 0x02 }, { 16, e[1] }, { 17, e[2] } }));
+        EXPECT_TRUE (hasLayout (reply,
+                                18,
+                                { { 0, 0x43 },
+                                  { 1, 0x06 },
+                                  { 4, 0x04 },
+                                  { 6, 0x05 },
+                                  { 7, p },
+                                  { 9, 0x03 },
+                                  { 12, 0x01 },
+                                  { 13, e[0] },
+                                  { 15, 0x02 },
+                                  { 16, e[1] },
+                                  { 17, e[2] } }));
     }
 }
 
@@ -166,7 +189,8 @@ TEST_F (SimulatedInterfaceTest, SelectorRepliesCarryEachRecordForThePortAskedAbo
         SXMessage_GetSettingsPresetSelectorInfo[7] = 3;
         SXMessage_GetSettingsPresetSelectorInfo[11] = (unsigned char) id;
         const auto reply = host.ask (SXMessage_GetSettingsPresetSelectorInfo, 12);
-        ASSERT_TRUE (hasLayout (reply, 39, { { 0, 0x43 }, { 1, 0x06 }, { 4, 0x04 }, { 6, 0x05 }, { 7, 3 }, { 9, 0x03 }, { 12, id } }));
+        ASSERT_TRUE (hasLayout (
+            reply, 39, { { 0, 0x43 }, { 1, 0x06 }, { 4, 0x04 }, { 6, 0x05 }, { 7, 3 }, { 9, 0x03 }, { 12, id } }));
 
         zun::SelectorSettings record;
         ASSERT_TRUE (zun::ReadSelectorSettings (HostSide::payloadOf (reply).data(), 39, record));
@@ -187,7 +211,18 @@ TEST_F (SimulatedInterfaceTest, RouteRepliesCarryNibblesForEveryReportedPort)
     const auto reply = host.ask (SXMessage_GetSettingsMIDIRouteInfo, 12);
 
     // Three ports need one route byte: A5 as 05 0A; the second byte (3C) is not sent.
-    ASSERT_TRUE (hasLayout (reply, 15, { { 0, 0x43 }, { 1, 0x06 }, { 4, 0x04 }, { 6, 0x05 }, { 7, 1 }, { 9, 0x03 }, { 11, 4 }, { 12, 0x18 }, { 13, 0x05 }, { 14, 0x0a } }));
+    ASSERT_TRUE (hasLayout (reply,
+                            15,
+                            { { 0, 0x43 },
+                              { 1, 0x06 },
+                              { 4, 0x04 },
+                              { 6, 0x05 },
+                              { 7, 1 },
+                              { 9, 0x03 },
+                              { 11, 4 },
+                              { 12, 0x18 },
+                              { 13, 0x05 },
+                              { 14, 0x0a } }));
     juce::uint8 mask[12] {};
     EXPECT_EQ (zun::ReadRouteMask (HostSide::payloadOf (reply).data(), 15, mask), 1);
     EXPECT_EQ (mask[0], 0xa5);
@@ -233,7 +268,8 @@ TEST_F (SimulatedInterfaceTest, WritesChangeItsStateAndAreAcknowledged)
     SXMessage_GetSettingsPresetSelectorInfo[7] = 3;
     SXMessage_GetSettingsPresetSelectorInfo[11] = 0x41;
     zun::SelectorSettings readBack;
-    ASSERT_TRUE (zun::ReadSelectorSettings (HostSide::payloadOf (host.ask (SXMessage_GetSettingsPresetSelectorInfo, 12)).data(), 39, readBack));
+    ASSERT_TRUE (zun::ReadSelectorSettings (
+        HostSide::payloadOf (host.ask (SXMessage_GetSettingsPresetSelectorInfo, 12)).data(), 39, readBack));
     expectSameRecord (readBack, iface->getSelector (1));
     expectSameRecord (record, iface->getSelector (1));
 

@@ -44,10 +44,7 @@ private:
     std::vector<Call> calls;
 };
 
-juce::MidiMessage note (int number)
-{
-    return juce::MidiMessage::noteOn (1, number, (juce::uint8) 100);
-}
+juce::MidiMessage note (int number) { return juce::MidiMessage::noteOn (1, number, (juce::uint8) 100); }
 
 juce::StringArray namesOf (const juce::Array<juce::MidiDeviceInfo>& devices)
 {
@@ -333,10 +330,12 @@ TEST_F (VirtualMidiBusTest, StopWaitsForARunningCallbackAndEndsDelivery)
     bus.sendToHost (0, note (1));
     entered.get_future().wait();
 
-    std::thread stopper ([&]
-                         {
-        host.input->stop();
-        stopReturned = true; });
+    std::thread stopper (
+        [&]
+        {
+            host.input->stop();
+            stopReturned = true;
+        });
 
     std::this_thread::sleep_for (100ms); // room for a stop that does not wait to return too early
     release.set_value();
@@ -372,10 +371,12 @@ TEST_F (VirtualMidiBusTest, DestroyingAnInputWaitsForItsCallbackAndEndsDelivery)
     bus.sendToHost (0, note (1));
     entered.get_future().wait();
 
-    std::thread destroyer ([&]
-                           {
-        host.input.reset(); // no stop() first
-        destroyed = true; });
+    std::thread destroyer (
+        [&]
+        {
+            host.input.reset(); // no stop() first
+            destroyed = true;
+        });
 
     std::this_thread::sleep_for (100ms);
     release.set_value();
