@@ -184,6 +184,53 @@ protected:
     std::unique_ptr<juce::DocumentWindow> window;
 };
 
+/** Every field of a selector record on one line: the four switches, the channels, the ten values. */
+inline juce::String fieldsOf (const Interface::Selector& s)
+{
+    auto text = juce::String::formatted (
+        "switches %d%d%d%d channels %04X values", s.enabled, s.useControlChange, s.wraparound, s.invert, s.channelMask);
+
+    for (int v : { s.minPreset,
+                   s.maxPreset,
+                   s.ccMode,
+                   s.ccId1,
+                   s.ccId2,
+                   s.minValue,
+                   s.maxValue,
+                   s.onValue,
+                   s.offPreset,
+                   s.onPreset })
+        text << " " << v;
+
+    return text;
+}
+
+inline juce::String fieldsOf (const zun::SelectorSettings& r)
+{
+    return fieldsOf (Interface::Selector { r.enabled,
+                                           r.useControlChange,
+                                           r.wraparound,
+                                           r.invert,
+                                           r.channelMask,
+                                           r.minPreset,
+                                           r.maxPreset,
+                                           r.ccMode,
+                                           r.ccId1,
+                                           r.ccId2,
+                                           r.minValue,
+                                           r.maxValue,
+                                           r.onValue,
+                                           r.offPreset,
+                                           r.onPreset });
+}
+
+inline Interface::Fault noReply()
+{
+    Interface::Fault f;
+    f.noReply = true;
+    return f;
+}
+
 /** The payload of a frame, from the byte after the length field up to the checksum. */
 inline std::vector<juce::uint8> payloadOf (const juce::MidiMessage& frame)
 {

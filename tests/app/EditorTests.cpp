@@ -39,25 +39,6 @@ int visibleCount (MainComponent& c)
     return n;
 }
 
-auto fieldsOf (const zun::SelectorSettings& r)
-{
-    return std::tie (r.enabled,
-                     r.useControlChange,
-                     r.wraparound,
-                     r.invert,
-                     r.channelMask,
-                     r.minPreset,
-                     r.maxPreset,
-                     r.ccMode,
-                     r.ccId1,
-                     r.ccId2,
-                     r.minValue,
-                     r.maxValue,
-                     r.onValue,
-                     r.offPreset,
-                     r.onPreset);
-}
-
 void addPort (zun::PresetSelectorBlock& s, int type, int numberA, bool routed, const juce::String& name)
 {
     auto& port = s.ports[s.portCount++];
@@ -647,7 +628,7 @@ TEST_F (EditorView, PendingNotificationsOfEmptiedListsChangeNothing)
     harness::pump (50);
 
     for (int k = 0; k < 3; ++k)
-        EXPECT_TRUE (fieldsOf (s.selectors[k]) == fieldsOf (before.selectors[k])) << "selector " << k + 1;
+        EXPECT_EQ (fieldsOf (s.selectors[k]), fieldsOf (before.selectors[k])) << "selector " << k + 1;
 
     EXPECT_EQ (s.currentSelector, before.currentSelector);
     EXPECT_EQ (s.routingPort, before.routingPort);

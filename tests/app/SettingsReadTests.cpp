@@ -47,53 +47,6 @@ juce::String itemsOf (const juce::ComboBox& combo)
     return items.joinIntoString ("|");
 }
 
-/** Every field of a selector record on one line: the four switches, the channels, the ten values. */
-juce::String fieldsOf (const Interface::Selector& s)
-{
-    auto text = juce::String::formatted (
-        "switches %d%d%d%d channels %04X values", s.enabled, s.useControlChange, s.wraparound, s.invert, s.channelMask);
-
-    for (int v : { s.minPreset,
-                   s.maxPreset,
-                   s.ccMode,
-                   s.ccId1,
-                   s.ccId2,
-                   s.minValue,
-                   s.maxValue,
-                   s.onValue,
-                   s.offPreset,
-                   s.onPreset })
-        text << " " << v;
-
-    return text;
-}
-
-juce::String fieldsOf (const zun::SelectorSettings& r)
-{
-    return fieldsOf (Interface::Selector { r.enabled,
-                                           r.useControlChange,
-                                           r.wraparound,
-                                           r.invert,
-                                           r.channelMask,
-                                           r.minPreset,
-                                           r.maxPreset,
-                                           r.ccMode,
-                                           r.ccId1,
-                                           r.ccId2,
-                                           r.minValue,
-                                           r.maxValue,
-                                           r.onValue,
-                                           r.offPreset,
-                                           r.onPreset });
-}
-
-Fault noReply()
-{
-    Fault f;
-    f.noReply = true;
-    return f;
-}
-
 /** Payloads of hand-made replies, laid out as the interface lays them out. */
 Bytes instanceReply (juce::uint8 dataClass,
                      juce::uint8 subId,
