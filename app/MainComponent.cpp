@@ -744,6 +744,7 @@ void MainComponent::startSettingsRead()
 
     stopTimer (replyTimer);
     device.settings.Empty();
+    settingsPartlyRead = true;
     device.sysex.sessionId = (juce::uint32) device.sysex.random.nextInt() & Frame::mask28;
     device.sysex.productId = record->productId;
     device.sysex.serialNumber = record->serialNumber;
@@ -964,6 +965,7 @@ void MainComponent::endSettingsRead()
 {
     device.settings.routingPort = 1;
     device.settings.currentSelector = 1;
+    settingsPartlyRead = false;
     setGUI (true);
     requestState = Idle;
 }
@@ -976,7 +978,7 @@ void MainComponent::updatePresetSelector()
     if (! settingsLoaded)
         return;
 
-    auto* record = currentRecord();
+    auto* record = editableRecord();
 
     if (record == nullptr)
         return;
@@ -992,7 +994,7 @@ void MainComponent::routeToAllSelectorsClicked()
     auto& s = device.settings;
     auto* port = s.GetPort (s.routingPort);
 
-    if (! settingsLoaded || port == nullptr || (port->routedToSelectors != 0) == routed)
+    if (! settingsLoaded || settingsPartlyRead || port == nullptr || (port->routedToSelectors != 0) == routed)
         return;
 
     s.SetRoutedToSelectors (*port, routed);
@@ -1011,7 +1013,8 @@ void MainComponent::routeToAllSelectorsClicked()
 
 void MainComponent::saveSettings()
 {
-    if (device.sysex.serialNumber == 0)
+    // A store sent now would take the read's place, and the read would silently stop there.
+    if (device.sysex.serialNumber == 0 || readUnderWay())
         return;
 
     sendRequest (SXMessage_SaveGlobals, zun::SXLength::SaveGlobals, SavingGlobals);
@@ -1310,6 +1313,20 @@ zun::SelectorSettings* MainComponent::currentRecord()
     return device.settings.GetSelector (device.settings.currentSelector);
 }
 
+zun::SelectorSettings* MainComponent::editableRecord()
+{
+    // A partly read record may be shown, but an edit kept in it would outlive the read's end as
+    // if the interface held it.
+    return settingsPartlyRead ? nullptr : currentRecord();
+}
+
+bool MainComponent::readUnderWay() const
+{
+    // After a time-out the reply timer is stopped: the read no longer counts as under way, though
+    // a late reply may still carry it on.
+    return requestState >= ReadingMidiInfo && requestState <= ReadingSelectorInfo && isTimerRunning (replyTimer);
+}
+
 void MainComponent::clrGUI (bool full)
 {
     settingsLoaded = false;
@@ -1588,9 +1605,10 @@ void MainComponent::changeOnPresetCombo (juce::ComboBox* box)
 
 void MainComponent::changeRecordValue (juce::ComboBox* box, juce::uint8 zun::SelectorSettings::*field, int offset)
 {
-    // Values are stored whether or not settings are loaded; only the send waits for them.
+    // Values are stored whether or not settings are loaded (never in a partly read model); only
+    // the send waits for them.
     const int id = box->getSelectedId();
-    auto* record = currentRecord();
+    auto* record = editableRecord();
 
     if (id < 1 || record == nullptr)
         return;
@@ -1607,7 +1625,7 @@ void MainComponent::changeRecordValue (juce::ComboBox* box, juce::uint8 zun::Sel
 void MainComponent::changeRecordSwitch (juce::Button* toggle, juce::uint8 zun::SelectorSettings::*field)
 {
     const auto state = (juce::uint8) (toggle->getToggleState() ? 1 : 0);
-    auto* record = currentRecord();
+    auto* record = editableRecord();
 
     if (! settingsLoaded || record == nullptr || record->*field == state)
         return;
@@ -1618,7 +1636,7 @@ void MainComponent::changeRecordSwitch (juce::Button* toggle, juce::uint8 zun::S
 
 void MainComponent::changeControlChange (juce::uint8 value)
 {
-    auto* record = currentRecord();
+    auto* record = editableRecord();
 
     if (settingsLoaded && record != nullptr && record->useControlChange != value)
     {
@@ -1632,7 +1650,7 @@ void MainComponent::changeControlChange (juce::uint8 value)
 void MainComponent::changeChannelCheckbox (juce::Button* checkbox, juce::uint16 mask)
 {
     const bool state = checkbox->getToggleState();
-    auto* record = currentRecord();
+    auto* record = editableRecord();
 
     if (! settingsLoaded || record == nullptr)
         return;

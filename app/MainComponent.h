@@ -137,6 +137,12 @@ public:
     int logLineCounter = 1;
     bool settingsLoaded = false;
 
+    /** Set when "Get Settings" empties the model, cleared when a read ends with its last route
+        reply. In between (a read under way, or one that stopped) the model holds only part of
+        the interface's settings: an edit is neither stored in it nor sent from it, since the
+        interface would get the unread fields as zeros. */
+    bool settingsPartlyRead = false;
+
     juce::GroupComponent globalRoutingGroup;
 
     juce::Label selectorLabel, minPresetLabel, maxPresetLabel, ccModeLabel, ccId1Label, ccId2Label, minValueLabel,
@@ -190,6 +196,8 @@ private:
 
     // Editor helpers
     zun::SelectorSettings* currentRecord();
+    zun::SelectorSettings* editableRecord();
+    bool readUnderWay() const;
     void changeRecordValue (juce::ComboBox* box, juce::uint8 zun::SelectorSettings::*field, int offset);
     void changeRecordSwitch (juce::Button* toggle, juce::uint8 zun::SelectorSettings::*field);
     void changeControlChange (juce::uint8 value);

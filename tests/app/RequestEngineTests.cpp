@@ -72,7 +72,7 @@ TEST_F (Engine, ASendRestartsTheTimerSetsTheStateAndLogsAndSendsOneStampedFrame)
 
     c.device.sysex.sessionId = 0x0ABCDEF;
     c.device.sysex.transactionId = 41;
-    c.requestState = MainComponent::ReadingPortInfo;
+    c.requestState = MainComponent::WritingSettings; // an edit's acknowledgement still awaited
     timers().startTimer (MainComponent::replyTimer, 100000);
     harness::AlertCatcher catcher;
 

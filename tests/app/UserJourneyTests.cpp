@@ -9,6 +9,8 @@ namespace
 class UserJourney : public AppTest
 {
 protected:
+    using Request = Interface::Request;
+
     void press (const juce::String& text)
     {
         auto* button = harness::findButton (mc(), text);
@@ -33,6 +35,77 @@ protected:
         press ("Get Settings");
         ASSERT_TRUE (harness::pumpUntil (
             [this] { return mc().settingsLoaded && mc().requestState == MainComponent::Idle; }, 5000));
+    }
+
+    /** "Get Settings" once more, over a read already shown, and its end. */
+    void readAgain()
+    {
+        press ("Get Settings");
+        ASSERT_NE (mc().requestState, MainComponent::Idle);
+        ASSERT_TRUE (idle());
+    }
+
+    /** Every kind of edit a user may try: another selector, its switches, a channel, the message
+        type, a preset choice, then another input port routed to the selectors. */
+    void tryEveryEdit()
+    {
+        auto& m = mc();
+        harness::choose (m.selectorCombo, 2); // "Scene"
+        press ("Enable");
+        harness::click (m.channelCheckboxes[5]);
+        press ("Use Program Change");
+        harness::choose (m.minPresetCombo, 2);
+        harness::choose (m.midiInputPortCombo, 3);
+        press ("Route to All Selectors");
+    }
+
+    static int writesTo (const Interface& box)
+    {
+        return box.getRequestCount (Request::selectorWrite) + box.getRequestCount (Request::routeWrite)
+               + box.getRequestCount (Request::store);
+    }
+
+    /** The interface still holds what it was built with, and the model and the editor show exactly
+        that, as after any read: the Preset record and port 1. */
+    void expectAsBuiltAndShown (const Interface& box)
+    {
+        const auto built = smallInterface();
+        const auto& s = mc().device.settings;
+
+        for (int k = 0; k < 3; ++k)
+        {
+            EXPECT_EQ (fieldsOf (box.getSelector (k)), fieldsOf (built.selectors[(size_t) k])) << "selector " << k + 1;
+            EXPECT_EQ (fieldsOf (s.selectors[k]), fieldsOf (built.selectors[(size_t) k])) << "selector " << k + 1;
+        }
+
+        for (int p = 1; p <= (int) built.ports.size(); ++p)
+        {
+            const auto& mask = built.ports[(size_t) p - 1].routeMask;
+            EXPECT_TRUE (box.getRouteMask (p) == mask) << "port " << p;
+            EXPECT_TRUE (std::equal (mask.begin(), mask.end(), s.ports[p - 1].routeMask)) << "port " << p;
+        }
+
+        for (int j = 0; j < (int) built.presetNames.size(); ++j)
+            EXPECT_EQ (s.presets[j].name, built.presetNames[(size_t) j]);
+
+        auto& m = mc();
+        EXPECT_EQ (m.selectorCombo.getText(), "Preset");
+        EXPECT_TRUE (m.enableToggle.getToggleState());
+        EXPECT_TRUE (m.useProgramChangeToggle.getToggleState());
+        EXPECT_FALSE (m.channelCheckboxes[5].getToggleState());
+        EXPECT_EQ (m.minPresetCombo.getText(), "1 - Clean");
+        EXPECT_EQ (m.midiInputPortCombo.getText(), "* DIN 1");
+        EXPECT_EQ (m.midiInputPortCombo.getItemText (m.midiInputPortCombo.indexOfItemId (3)), "USBD 1-1");
+        EXPECT_TRUE (m.routeToAllSelectorsToggle.getToggleState());
+    }
+
+    /** The next request of one kind answered late, though within the time-out. */
+    static Interface::Fault slowOnce()
+    {
+        Interface::Fault f;
+        f.delayMs = 600;
+        f.times = 1;
+        return f;
     }
 };
 
@@ -125,5 +198,97 @@ TEST_F (UserJourney, PicturesOfTheLoadedEditorInEachMode)
         EXPECT_TRUE (file.existsAsFile());
         EXPECT_GT (file.getSize(), 1000);
     }
+}
+
+TEST_F (UserJourney, EditsDuringASlowReadSendNothingAndTheReadEndsAsTheInterfaceIs)
+{
+    auto box = addInterface (smallInterface());
+    auto& m = makeComponent (true);
+    harness::AlertCatcher catcher;
+    ASSERT_NO_FATAL_FAILURE (openFirstInterface());
+
+    // The selectors of the second read are in; the first route mask is slow to come.
+    box->setFault (Request::routeInfo, slowOnce());
+    press ("Get Settings");
+    ASSERT_TRUE (harness::pumpUntil ([&m] { return m.requestState == MainComponent::ReadingRouteInfo; }));
+    tryEveryEdit();
+    EXPECT_EQ (m.requestState, MainComponent::ReadingRouteInfo) << "the read goes on";
+
+    ASSERT_TRUE (idle());
+    settle();
+    EXPECT_TRUE (catcher.alerts.empty());
+    EXPECT_EQ (writesTo (*box), 0);
+    expectAsBuiltAndShown (*box);
+}
+
+TEST_F (UserJourney, AfterAReadTimedOutEditsSendNothingUntilAReadCompletes)
+{
+    auto box = addInterface (smallInterface());
+    auto& m = makeComponent (true);
+    harness::AlertCatcher catcher;
+    ASSERT_NO_FATAL_FAILURE (openFirstInterface());
+
+    // The second read stops after its selectors: no route mask comes.
+    Interface::Fault lost;
+    lost.noReply = true;
+    lost.times = 1;
+    box->setFault (Request::routeInfo, lost);
+    press ("Get Settings");
+    ASSERT_TRUE (harness::pumpUntil ([&catcher] { return ! catcher.alerts.empty(); }));
+    EXPECT_EQ (catcher.alerts[0].title, "Time Out Error");
+    tryEveryEdit();
+    settle();
+    EXPECT_EQ (writesTo (*box), 0);
+
+    // The read has stopped, so the store goes out as ever; edits still wait for a whole read.
+    press ("Save Settings");
+    ASSERT_TRUE (idle());
+    press ("Enable");
+    settle();
+    EXPECT_EQ (box->getStoreCount(), 1);
+    EXPECT_EQ (writesTo (*box), 1);
+
+    ASSERT_NO_FATAL_FAILURE (readAgain());
+    expectAsBuiltAndShown (*box);
+
+    // Read whole: the edit goes out, and the interface holds the record as read plus that edit.
+    press ("Enable");
+    ASSERT_TRUE (idle());
+    settle();
+    auto expected = smallInterface().selectors;
+    expected[0].enabled = 0;
+
+    EXPECT_EQ (box->getRequestCount (Request::selectorWrite), 1);
+    EXPECT_EQ (fieldsOf (box->getSelector (0)), fieldsOf (expected[0]));
+    EXPECT_EQ (fieldsOf (box->getSelector (1)), fieldsOf (expected[1]));
+    EXPECT_EQ (fieldsOf (m.device.settings.selectors[0]), fieldsOf (expected[0]));
+    EXPECT_EQ (box->getRouteMask (1)[0], 0x08);
+    EXPECT_EQ (catcher.alerts.size(), 1u);
+}
+
+TEST_F (UserJourney, SaveSettingsDuringAReadSendsNothingAndTheReadFinishes)
+{
+    auto box = addInterface (smallInterface());
+    auto& m = makeComponent (true);
+    harness::AlertCatcher catcher;
+    ASSERT_NO_FATAL_FAILURE (openFirstInterface());
+
+    box->setFault (Request::portInfo, slowOnce());
+    press ("Get Settings");
+    ASSERT_TRUE (harness::pumpUntil ([&m] { return m.requestState == MainComponent::ReadingPortInfo; }));
+    press ("Save Settings");
+    EXPECT_EQ (m.requestState, MainComponent::ReadingPortInfo) << "the read goes on";
+
+    ASSERT_TRUE (idle());
+    settle();
+    EXPECT_TRUE (catcher.alerts.empty());
+    EXPECT_EQ (box->getRequestCount (Request::store), 0);
+    expectAsBuiltAndShown (*box);
+
+    press ("Save Settings");
+    ASSERT_TRUE (idle());
+    settle();
+    EXPECT_EQ (box->getStoreCount(), 1);
+    EXPECT_TRUE (catcher.alerts.empty());
 }
 } // namespace
