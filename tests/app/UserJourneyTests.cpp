@@ -291,4 +291,38 @@ TEST_F (UserJourney, SaveSettingsDuringAReadSendsNothingAndTheReadFinishes)
     EXPECT_EQ (box->getStoreCount(), 1);
     EXPECT_TRUE (catcher.alerts.empty());
 }
+
+TEST_F (UserJourney, AnAcknowledgementArrivingDuringAReadDoesNotEndIt)
+{
+    auto box = addInterface (smallInterface());
+    auto& m = makeComponent (true);
+    harness::AlertCatcher catcher;
+    ASSERT_NO_FATAL_FAILURE (openFirstInterface());
+
+    // The write's and then the store's acknowledgement come late, ahead of the first reply to the
+    // read started just after each. Each belongs to the session before the read, and is not the
+    // reply the read waits for: the read must take no notice of it.
+    box->setFault (Request::selectorWrite, slowOnce());
+    press ("Enable");
+    ASSERT_EQ (m.requestState, MainComponent::WritingSettings);
+    ASSERT_NO_FATAL_FAILURE (readAgain());
+    EXPECT_FALSE (m.settingsPartlyRead) << "the read ran to its last route reply";
+    EXPECT_EQ (m.device.settings.selectors[0].enabled, 0);
+    EXPECT_FALSE (m.enableToggle.getToggleState());
+
+    box->setFault (Request::store, slowOnce());
+    press ("Save Settings");
+    ASSERT_EQ (m.requestState, MainComponent::SavingGlobals);
+    ASSERT_NO_FATAL_FAILURE (readAgain());
+    settle();
+
+    auto expected = smallInterface().selectors[0];
+    expected.enabled = 0;
+    EXPECT_FALSE (m.settingsPartlyRead);
+    EXPECT_TRUE (catcher.alerts.empty());
+    EXPECT_EQ (box->getStoreCount(), 1);
+    EXPECT_EQ (fieldsOf (box->getSelector (0)), fieldsOf (expected));
+    EXPECT_EQ (fieldsOf (m.device.settings.selectors[0]), fieldsOf (expected));
+    EXPECT_EQ (m.midiInputPortCombo.getText(), "* DIN 1");
+}
 } // namespace
