@@ -596,6 +596,8 @@ TEST_F (SettingsRead, GetSettingsInTheMiddleOfAReadStartsAgainInANewSession)
     ASSERT_EQ (model().presets[0].name, "Clean");
     const auto oldSession = mc().device.sysex.sessionId;
 
+    settle(); // the unanswered request is still on its way to the interface: let it arrive before clearing
+
     iface->setFault (Request::midiInfo, stuck);
     iface->clearReceived();
     harness::click (mc().getSettingsButton);

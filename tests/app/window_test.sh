@@ -19,8 +19,9 @@ fi
 pid=$!
 
 # The window is made twice while it opens (once more when it switches to the native title bar),
-# so only a window that is mapped counts, and it is looked up again before each use.
-find_window() { xdotool search --onlyvisible --name '^Quorvel$' 2>/dev/null | tail -n 1; }
+# so only a window that is mapped counts, and it is looked up again before each use. Tests running
+# beside this one open windows of the same title on the same display: only this process's counts.
+find_window() { xdotool search --all --onlyvisible --pid "$pid" --name '^Quorvel$' 2>/dev/null | tail -n 1; }
 
 window=""
 for _ in $(seq 1 400); do
