@@ -575,14 +575,14 @@ void MainComponent::timerCallback (int timerID)
     if (timerID != replyTimer)
         return;
 
-    stopTimer (replyTimer);
+    stopReplyTimer();
     showWarning ("Time Out Error",
                  "Something went wrong, was expecting a message from interface but did not receive one.");
 }
 
 void MainComponent::sendRequest (unsigned char* payload, juce::uint16 length, juce::uint8 awaitedState)
 {
-    stopTimer (replyTimer);
+    stopReplyTimer();
     requestState = awaitedState;
     sendFrame (payload, length);
 }
@@ -590,10 +590,23 @@ void MainComponent::sendRequest (unsigned char* payload, juce::uint16 length, ju
 void MainComponent::sendFrame (unsigned char* payload, juce::uint16 length)
 {
     auto frame = device.sysex.CreateMessage (payload, length);
+    awaitedTransactionId = Frame::Unpack28 (frame.getRawData() + Frame::transactionIdOffset);
     frame.setTimeStamp (juce::Time::getMillisecondCounterHiRes() * 0.001);
     addMessageToList (frame, true);
     sendToOutputs (frame);
+    startReplyTimer();
+}
+
+void MainComponent::startReplyTimer()
+{
     startTimer (replyTimer, replyTimeoutMs);
+    updateControlsEnabled();
+}
+
+void MainComponent::stopReplyTimer()
+{
+    stopTimer (replyTimer);
+    updateControlsEnabled();
 }
 
 void MainComponent::showWarning (const juce::String& title, const juce::String& message)
@@ -610,7 +623,7 @@ void MainComponent::resetDeviceList() { deviceListBox->resetList(); }
 
 void MainComponent::startSearch()
 {
-    stopTimer (replyTimer);
+    stopReplyTimer();
     discovery.devices.clear (true);
 
     device.sysex.sessionId = 0;
@@ -713,7 +726,7 @@ void MainComponent::handleProductNameReply (const juce::MidiMessage& reply)
     device.productName.clear();
     appendTextBytes (device.productName, p.data() + 8, textBytesAvailable (p[6], 8, p.length));
 
-    stopTimer (replyTimer);
+    stopReplyTimer();
     closeDevice (discovery.currentIndex);
 
     if (auto* record = discovery.devices[discovery.currentIndex])
@@ -742,7 +755,7 @@ void MainComponent::startSettingsRead()
     if (record == nullptr)
         return;
 
-    stopTimer (replyTimer);
+    stopReplyTimer();
     device.settings.Empty();
     settingsPartlyRead = true;
     device.sysex.sessionId = (juce::uint32) device.sysex.random.nextInt() & Frame::mask28;
@@ -771,7 +784,7 @@ void MainComponent::handleMidiInfoReply (const juce::MidiMessage& reply)
         return;
     }
 
-    stopTimer (replyTimer);
+    stopReplyTimer();
     sendRequest (SXMessage_GetSettingsDI, zun::SXLength::GetSettingsDI, ReadingDeviceInfo);
 }
 
@@ -784,7 +797,7 @@ void MainComponent::handleDeviceInfoReply (const juce::MidiMessage& reply)
 
     device.settings.presetCount = (juce::uint8) p[8];
     device.settings.sceneCount = (juce::uint8) p[11];
-    stopTimer (replyTimer);
+    stopReplyTimer();
 
     if ((device.settings.selectorMask & 0x04) != 0)
         sendRequest (SXMessage_GetSettingsAI, zun::SXLength::GetSettingsAI, ReadingAudioInfo);
@@ -800,7 +813,7 @@ void MainComponent::handleAudioInfoReply (const juce::MidiMessage& reply)
         return;
 
     device.settings.snapshotCount = (juce::uint8) p[8];
-    stopTimer (replyTimer);
+    stopReplyTimer();
     beginPresetPhase();
 }
 
@@ -829,7 +842,7 @@ void MainComponent::handlePresetNameReply (const juce::MidiMessage& reply)
             appendTextBytes (preset->name, p.data() + 13, textBytesAvailable (p[11], 13, p.length));
         }
 
-    stopTimer (replyTimer);
+    stopReplyTimer();
 
     if (device.itemIndex >= s.presetCount)
     {
@@ -874,7 +887,7 @@ void MainComponent::handlePortInfoReply (const juce::MidiMessage& reply)
                 s.SetSelectorPort ((juce::uint8) number);
         }
 
-    stopTimer (replyTimer);
+    stopReplyTimer();
 
     if (device.itemIndex >= s.portCount)
     {
@@ -911,7 +924,7 @@ void MainComponent::handleSelectorInfoReply (const juce::MidiMessage& reply)
         return;
 
     zun::ReadSelectorSettings (p.data(), p.length, *record);
-    stopTimer (replyTimer);
+    stopReplyTimer();
 
     const auto mask = s.selectorMask;
 
@@ -948,7 +961,7 @@ void MainComponent::handleRouteInfoReply (const juce::MidiMessage& reply)
             port->routedToSelectors = s.RoutesToSelector (*port) ? 1 : 0;
         }
 
-    stopTimer (replyTimer);
+    stopReplyTimer();
 
     if (device.itemIndex >= s.portCount)
     {
@@ -1027,8 +1040,14 @@ void MainComponent::handleAcknowledgement (const juce::MidiMessage& reply)
     if (p.length != 5 || ! p.has (5, { { 0, 0x40 }, { 1, 0x00 } }))
         return;
 
+    // Replies echo their request's transaction ID. Any other acknowledgement answers an earlier
+    // request, one that timed out (its alert was shown) or was never awaited: judged against
+    // this request's rule it would report a failure that did not happen.
+    if (Frame::Unpack28 (reply.getRawData() + Frame::transactionIdOffset) != awaitedTransactionId)
+        return;
+
     const auto awaited = requestState;
-    stopTimer (replyTimer);
+    stopReplyTimer();
     requestState = Idle;
 
     if (awaited == SavingGlobals)
@@ -1320,6 +1339,51 @@ zun::SelectorSettings* MainComponent::editableRecord()
     return settingsPartlyRead ? nullptr : currentRecord();
 }
 
+bool MainComponent::editsAccepted() const
+{
+    // An edit is kept and sent at once only to a whole read, and only when no reply is awaited:
+    // a write sent now would take the awaited reply's place.
+    return settingsLoaded && ! settingsPartlyRead && ! isTimerRunning (replyTimer);
+}
+
+bool MainComponent::storeAccepted() const
+{
+    // After a time-out the interface stores what it holds, so only a running wait holds it back.
+    return device.sysex.serialNumber != 0 && ! isTimerRunning (replyTimer);
+}
+
+void MainComponent::updateControlsEnabled()
+{
+    const bool edits = editsAccepted();
+
+    juce::Component* const editorControls[] = { &selectorCombo,
+                                                &enableToggle,
+                                                &useProgramChangeToggle,
+                                                &useControlChangeToggle,
+                                                &wraparoundToggle,
+                                                &invertToggle,
+                                                &minPresetCombo,
+                                                &maxPresetCombo,
+                                                &ccModeCombo,
+                                                &ccId1Combo,
+                                                &ccId2Combo,
+                                                &minValueCombo,
+                                                &maxValueCombo,
+                                                &onValueCombo,
+                                                &offPresetCombo,
+                                                &onPresetCombo,
+                                                &midiInputPortCombo,
+                                                &routeToAllSelectorsToggle };
+
+    for (auto* c : editorControls)
+        c->setEnabled (edits);
+
+    for (auto& checkbox : channelCheckboxes)
+        checkbox.setEnabled (edits);
+
+    saveSettingsButton.setEnabled (storeAccepted());
+}
+
 bool MainComponent::readUnderWay() const
 {
     // After a time-out the reply timer is stopped: the read no longer counts as under way, though
@@ -1328,6 +1392,12 @@ bool MainComponent::readUnderWay() const
 }
 
 void MainComponent::clrGUI (bool full)
+{
+    clearEditor (full);
+    updateControlsEnabled();
+}
+
+void MainComponent::clearEditor (bool full)
 {
     settingsLoaded = false;
 
@@ -1367,7 +1437,9 @@ void MainComponent::clrGUI (bool full)
 
 void MainComponent::setGUI (bool full)
 {
-    clrGUI (full);
+    // The editor is cleared without greying it in between: a selector change goes through here,
+    // and the combo it was made with keeps the keyboard focus.
+    clearEditor (full);
     auto& s = device.settings;
 
     if (full)
@@ -1436,6 +1508,7 @@ void MainComponent::setGUI (bool full)
 
     updateGUI();
     settingsLoaded = true;
+    updateControlsEnabled();
 }
 
 void MainComponent::fillPresetComboBox (juce::ComboBox* combo)

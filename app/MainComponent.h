@@ -133,6 +133,11 @@ public:
 
     zun::DeviceContainer device;
     juce::uint8 requestState = Idle;
+
+    /** The transaction ID of the last request sent through the send procedure: the one whose
+        acknowledgement is awaited (or, after a time-out, may still come). */
+    juce::uint32 awaitedTransactionId = 0;
+
     zun::DeviceDiscoveryItem discovery;
     int logLineCounter = 1;
     bool settingsLoaded = false;
@@ -165,6 +170,8 @@ private:
     // The send procedure: every request but the discovery broadcast goes out through it.
     void sendRequest (unsigned char* payload, juce::uint16 length, juce::uint8 awaitedState);
     void sendFrame (unsigned char* payload, juce::uint16 length);
+    void startReplyTimer();
+    void stopReplyTimer();
     void showWarning (const juce::String& title, const juce::String& message);
 
     // Discovery and product names
@@ -194,7 +201,14 @@ private:
     void saveSettings();
     void handleAcknowledgement (const juce::MidiMessage& reply);
 
+    // Which controls can act: computed from the state that decides it, and applied again
+    // whenever that state changes.
+    bool editsAccepted() const;
+    bool storeAccepted() const;
+    void updateControlsEnabled();
+
     // Editor helpers
+    void clearEditor (bool full);
     zun::SelectorSettings* currentRecord();
     zun::SelectorSettings* editableRecord();
     bool readUnderWay() const;

@@ -40,7 +40,7 @@ void ZUNDeviceListBox::selectedRowsChanged (int)
         return;
 
     owner.clrGUI (true);
-    owner.stopTimer (MainComponent::replyTimer);
+    owner.stopReplyTimer();
 
     if (currentRow >= 0)
         owner.closeDevice (currentRow);

@@ -255,17 +255,20 @@ TEST_F (EditorControls, TheTwoMessageTypeTogglesAreOneRadioPair)
 {
     auto& c = makeComponent();
 
-    harness::click (c.useProgramChangeToggle);
+    // Greyed until settings are shown, so turned on as a click would; the grouping is what counts.
+    const auto turnOn = [] (juce::Button& b) { b.setToggleState (true, juce::sendNotification); };
+
+    turnOn (c.useProgramChangeToggle);
     EXPECT_TRUE (c.useProgramChangeToggle.getToggleState());
     EXPECT_FALSE (c.useControlChangeToggle.getToggleState());
 
-    harness::click (c.useControlChangeToggle);
+    turnOn (c.useControlChangeToggle);
     EXPECT_FALSE (c.useProgramChangeToggle.getToggleState());
     EXPECT_TRUE (c.useControlChangeToggle.getToggleState());
 
     // The other toggles stand alone.
-    harness::click (c.enableToggle);
-    harness::click (c.invertToggle);
+    turnOn (c.enableToggle);
+    turnOn (c.invertToggle);
     EXPECT_TRUE (c.enableToggle.getToggleState());
     EXPECT_TRUE (c.invertToggle.getToggleState());
     EXPECT_TRUE (c.useControlChangeToggle.getToggleState());
@@ -391,8 +394,9 @@ TEST_F (EditorView, NoModeAndModeChangesLeaveWhatTheyDoNotSet)
         return look;
     };
 
-    // Inc/Dec to Continuous: the first label is renamed, the hidden second keeps its text.
-    harness::choose (c.ccModeCombo, 1);
+    // Inc/Dec to Continuous: the first label is renamed, the hidden second keeps its text. The
+    // combo is greyed without a read, so its handler is reached as a choice would reach it.
+    c.ccModeCombo.setSelectedId (1, juce::sendNotificationSync);
     EXPECT_EQ (r.ccMode, 1);
     EXPECT_EQ (c.ccId1Label.getText(), "Control ID");
     EXPECT_FALSE (c.ccId2Label.isVisible());

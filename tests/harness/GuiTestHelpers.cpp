@@ -118,7 +118,10 @@ void click (juce::Button& button)
 
 void choose (juce::ComboBox& combo, int itemId)
 {
-    combo.setSelectedId (itemId, juce::sendNotificationAsync);
+    // A greyed combo box takes no choice, as a greyed button takes no click.
+    if (combo.isEnabled())
+        combo.setSelectedId (itemId, juce::sendNotificationAsync);
+
     pump (5);
 }
 

@@ -1,0 +1,312 @@
+// Which controls can be used when: an editor control only while an edit made with it is kept and
+// sent at once, "Save Settings" only while a click sends the store, and every acknowledgement
+// judged by the request it answers. Driven through the window's own controls, on slow, silent
+// and late links.
+#include "AppTestSupport.h"
+
+using namespace apptest;
+
+namespace
+{
+using Request = Interface::Request;
+
+class ControlStates : public AppTest
+{
+protected:
+    /** Every combo box and toggle of the window but "Show MIDI Messages": the editor and
+        "Global Routing", found without the program's help. */
+    std::vector<juce::Component*> editorControls()
+    {
+        std::vector<juce::Component*> found;
+
+        for (auto* combo : harness::findAll<juce::ComboBox> (mc()))
+            found.push_back (combo);
+
+        for (auto* toggle : harness::findAll<juce::ToggleButton> (mc()))
+            if (toggle != &mc().showMidiMessagesToggle)
+                found.push_back (toggle);
+
+        return found;
+    }
+
+    void expectEnabled (bool edits, bool store)
+    {
+        auto& m = mc();
+        const auto controls = editorControls();
+        ASSERT_EQ (controls.size(), 34u);
+
+        for (size_t i = 0; i < controls.size(); ++i)
+        {
+            auto* button = dynamic_cast<juce::Button*> (controls[i]);
+            EXPECT_EQ (controls[i]->isEnabled(), edits)
+                << "control " << i << " " << (button ? button->getButtonText() : "");
+        }
+
+        EXPECT_EQ (m.saveSettingsButton.isEnabled(), store);
+
+        for (auto* c : std::initializer_list<juce::Component*> {
+                 &m.searchButton, &m.getSettingsButton, &m.clearLogButton, &m.showMidiMessagesToggle })
+            EXPECT_TRUE (c->isEnabled());
+    }
+
+    /** Clicks every toggle and chooses another item in every combo box, as a user may try. */
+    void tryEveryControl()
+    {
+        for (auto* c : editorControls())
+        {
+            if (auto* combo = dynamic_cast<juce::ComboBox*> (c); combo != nullptr && combo->getNumItems() > 1)
+                harness::choose (*combo, combo->getItemId (combo->getSelectedItemIndex() == 0 ? 1 : 0));
+            else if (auto* toggle = dynamic_cast<juce::ToggleButton*> (c))
+                harness::click (*toggle);
+        }
+    }
+
+    /** The monitor's lines of frames sent. */
+    juce::StringArray sentLines()
+    {
+        juce::StringArray sent;
+
+        for (auto& line : monitorLines())
+            if (line.contains (" S "))
+                sent.add (line);
+
+        return sent;
+    }
+
+    bool idle()
+    {
+        return harness::pumpUntil ([this] { return mc().requestState == MainComponent::Idle; }, 5000);
+    }
+
+    /** Clicks a button, or chooses another item in a combo box, as a user does: the control must
+        be enabled, and `messageClass` must go out at once. */
+    void useAndExpectASend (juce::Component& control, const char* messageClass = "SetParmVal ")
+    {
+        ASSERT_TRUE (control.isEnabled());
+        const int before = sentLines().size();
+
+        if (auto* combo = dynamic_cast<juce::ComboBox*> (&control))
+            harness::choose (*combo, combo->getItemId (combo->getSelectedItemIndex() == 0 ? 1 : 0));
+        else
+            harness::click (dynamic_cast<juce::Button&> (control));
+
+        const auto sent = sentLines();
+        ASSERT_EQ (sent.size(), before + 1);
+        EXPECT_TRUE (sent[before].contains (messageClass)) << sent[before];
+    }
+};
+
+TEST_F (ControlStates, FromStartThroughReadsToAnotherInterfaceAndSearch)
+{
+    auto box = addInterface (smallInterface());
+    auto other = addInterface (smallInterface (0x0222, 0x0B0B0B0B), "Other");
+    auto& m = makeComponent (true);
+    showMessages();
+    harness::AlertCatcher catcher;
+    const auto built = smallInterface();
+
+    expectEnabled (false, false);
+    ASSERT_TRUE (search());
+    expectEnabled (false, false);
+    const int row = m.discovery.devices[0]->serialNumber == built.serialNumber ? 0 : 1;
+    selectRow (row);
+    expectEnabled (false, false);
+
+    // A read on a slow link, first and over a read already shown: greyed until its last reply,
+    // showing the earlier read meanwhile.
+    Interface::Fault slow;
+    slow.delayMs = 400;
+    box->setFault (Request::routeInfo, slow);
+
+    for (int read = 0; read < 2; ++read)
+    {
+        SCOPED_TRACE (read);
+        harness::click (m.getSettingsButton);
+        ASSERT_TRUE (harness::pumpUntil ([&m] { return m.requestState == MainComponent::ReadingRouteInfo; }));
+        expectEnabled (false, false);
+        tryEveryControl();
+        EXPECT_EQ (m.enableToggle.getToggleState(), read == 1);
+        EXPECT_EQ (m.selectorCombo.getText(), read == 1 ? "Preset" : "");
+        ASSERT_TRUE (idle());
+        expectEnabled (true, true);
+    }
+
+    // A write, a route mask and a store on the slow link: greyed while each acknowledgement is awaited.
+    box->setFault (Request::selectorWrite, slow);
+    box->setFault (Request::routeWrite, slow);
+    box->setFault (Request::store, slow);
+
+    for (auto* button :
+         std::initializer_list<juce::Button*> { &m.enableToggle, &m.routeToAllSelectorsToggle, &m.saveSettingsButton })
+    {
+        SCOPED_TRACE (button->getButtonText());
+        useAndExpectASend (*button, button == &m.saveSettingsButton ? "SetCmdVal " : "SetParmVal ");
+        expectEnabled (false, false);
+        tryEveryControl();
+        ASSERT_TRUE (idle());
+        expectEnabled (true, true);
+    }
+
+    // Another interface: an empty editor, greyed; the interface last read can still store.
+    selectRow (1 - row);
+    expectEnabled (false, true);
+    harness::click (m.searchButton);
+    expectEnabled (false, false);
+    ASSERT_TRUE (idle());
+    expectEnabled (false, false);
+
+    settle();
+    EXPECT_TRUE (catcher.alerts.empty());
+    EXPECT_EQ (box->getStoreCount(), 1);
+    EXPECT_EQ (box->getRequestCount (Request::selectorWrite) + box->getRequestCount (Request::routeWrite), 2);
+    EXPECT_EQ (box->getSelector (0).enabled, 0);
+    EXPECT_EQ (box->getRouteMask (1)[0], 0);
+    EXPECT_TRUE (box->getSelector (1) == built.selectors[1]);
+    EXPECT_EQ (other->getRequestCount (Request::store), 0);
+}
+
+TEST_F (ControlStates, AfterAReadEveryKindOfEditorControlSendsItsWriteAtOnce)
+{
+    addInterface (smallInterface());
+    auto& m = makeComponent (true);
+    showMessages();
+    harness::AlertCatcher catcher;
+    ASSERT_TRUE (searchSelectAndRead());
+    int writes = 0;
+
+    // Preset reacts to Program Change, Scene to Control Change: between them every control shows.
+    for (int selector : { 1, 2 })
+    {
+        harness::choose (m.selectorCombo, selector);
+        EXPECT_EQ (m.device.settings.currentSelector, selector);
+
+        for (auto* c : editorControls())
+        {
+            if (! c->isShowing() || c == &m.selectorCombo || c == &m.midiInputPortCombo)
+                continue;
+
+            // A radio toggle already on is the one click that changes nothing.
+            if (auto* b = dynamic_cast<juce::Button*> (c);
+                b != nullptr && b->getRadioGroupId() != 0 && b->getToggleState())
+                continue;
+
+            ++writes;
+            useAndExpectASend (*c);
+            ASSERT_TRUE (idle());
+        }
+    }
+
+    EXPECT_GE (writes, 30);
+    EXPECT_TRUE (catcher.alerts.empty());
+}
+
+//==============================================================================
+enum class Link
+{
+    slow,
+    silent,
+    late
+};
+
+class InFlight : public ControlStates, public ::testing::WithParamInterface<std::tuple<Link, Request>>
+{
+};
+
+// A request in flight greys every control that cannot act; when the wait ends, by a reply or a
+// time-out, each control the rule enables acts on its click at once. Only a time-out raises an
+// alert, and the interface ends up holding exactly what was read and chosen.
+TEST_P (InFlight, GreysTheControlsUntilTheWaitEndsThenEveryClickActs)
+{
+    const auto [link, request] = GetParam();
+    auto built = smallInterface();
+    auto box = addInterface (built);
+    auto& m = makeComponent (true);
+    showMessages();
+    harness::AlertCatcher catcher;
+    ASSERT_TRUE (searchSelectAndRead());
+
+    Interface::Fault fault;
+    fault.times = 1;
+    fault.noReply = link == Link::silent;
+    fault.delayMs = link == Link::slow ? 700 : link == Link::late ? 1800 : 0;
+    box->setFault (request, fault);
+
+    auto& start = request == Request::routeInfo       ? (juce::Button&) m.getSettingsButton
+                  : request == Request::selectorWrite ? (juce::Button&) m.enableToggle
+                  : request == Request::routeWrite    ? (juce::Button&) m.routeToAllSelectorsToggle
+                                                      : (juce::Button&) m.saveSettingsButton;
+    harness::click (start);
+    ASSERT_NE (m.requestState, MainComponent::Idle);
+    built.selectors[0].enabled ^= request == Request::selectorWrite ? 1 : 0;
+    built.ports[0].routeMask[0] &= request == Request::routeWrite ? 0xF7 : 0xFF;
+
+    if (request == Request::routeInfo)
+    {
+        ASSERT_TRUE (harness::pumpUntil ([&m] { return m.requestState == MainComponent::ReadingRouteInfo; }));
+    }
+
+    expectEnabled (false, false);
+    const auto sent = sentLines();
+    tryEveryControl();
+    EXPECT_EQ (sentLines(), sent) << "a greyed control sent something";
+
+    if (link == Link::slow)
+        ASSERT_TRUE (idle());
+    else
+        ASSERT_TRUE (harness::pumpUntil ([&] { return ! catcher.alerts.empty() && catcher.openCount() == 0; }));
+
+    // A read cut short leaves nothing to edit; the interface still stores what it holds.
+    const bool readCutShort = request == Request::routeInfo && link != Link::slow;
+    expectEnabled (! readCutShort, true);
+
+    // On a late link the edit and the store go out before the late reply, which then answers
+    // neither of them.
+    if (! readCutShort)
+    {
+        useAndExpectASend (m.enableToggle);
+        built.selectors[0].enabled ^= 1;
+        ASSERT_TRUE (idle());
+    }
+
+    useAndExpectASend (m.saveSettingsButton, "SetCmdVal ");
+    ASSERT_TRUE (idle());
+    settle (link == Link::late ? 300 : 20);
+    EXPECT_EQ (m.requestState, MainComponent::Idle);
+
+    ASSERT_EQ (catcher.alerts.size(), link == Link::slow ? 0u : 1u);
+
+    for (auto& alert : catcher.alerts)
+        EXPECT_EQ (alert.title, "Time Out Error");
+
+    harness::click (m.getSettingsButton);
+    ASSERT_TRUE (idle());
+    ASSERT_TRUE (m.settingsLoaded && ! m.settingsPartlyRead);
+    EXPECT_EQ (box->getStoreCount(), request == Request::store ? 2 : 1);
+
+    for (int k = 0; k < 3; ++k)
+        EXPECT_EQ (fieldsOf (box->getSelector (k)), fieldsOf (built.selectors[(size_t) k])) << "selector " << k;
+
+    for (int p = 1; p <= (int) built.ports.size(); ++p)
+        EXPECT_TRUE (box->getRouteMask (p) == built.ports[(size_t) p - 1].routeMask) << "port " << p;
+}
+
+std::string nameOf (const ::testing::TestParamInfo<InFlight::ParamType>& info)
+{
+    const char* const links[] = { "slow", "silent", "late" };
+    const auto request = std::get<1> (info.param);
+    const char* const kind = request == Request::routeInfo       ? "read"
+                             : request == Request::selectorWrite ? "write"
+                             : request == Request::routeWrite    ? "route"
+                                                                 : "store";
+    return std::string (links[(int) std::get<0> (info.param)]) + "_" + kind;
+}
+
+INSTANTIATE_TEST_SUITE_P (EveryLink,
+                          InFlight,
+                          ::testing::Combine (::testing::Values (Link::slow, Link::silent, Link::late),
+                                              ::testing::Values (Request::routeInfo,
+                                                                 Request::selectorWrite,
+                                                                 Request::routeWrite,
+                                                                 Request::store)),
+                          nameOf);
+} // namespace
