@@ -23,21 +23,31 @@ pid=$!
 # beside this one open windows of the same title on the same display: only this process's counts.
 find_window() { xdotool search --all --onlyvisible --pid "$pid" --name '^Quorvel$' 2>/dev/null | tail -n 1; }
 
-window=""
-for _ in $(seq 1 400); do
-    window=$(find_window)
-    [ -n "$window" ] && break
-    sleep 0.05
-done
+# Waits up to 20 s for the mapped window and prints its id.
+wait_for_window() {
+    local found=""
+    for _ in $(seq 1 400); do
+        found=$(find_window)
+        [ -n "$found" ] && break
+        sleep 0.05
+    done
+    echo "$found"
+}
+
+window=$(wait_for_window)
 if [ -z "$window" ]; then
     echo "no window titled Quorvel appeared"
     kill "$pid" 2>/dev/null
     exit 1
 fi
 
+# Looked up again, as the window may have been made anew meanwhile. import must never be given an
+# empty id: it would then wait for a click on a window, holding every other client of the X
+# server still until then.
 sleep 0.5
-window=$(find_window)
-import -frame -window "$window" "$shot" || { echo "screenshot failed"; kill "$pid"; exit 1; }
+window=$(wait_for_window)
+[ -n "$window" ] || { echo "the window went away"; kill "$pid"; exit 1; }
+timeout 20 import -frame -window "$window" "$shot" || { echo "screenshot failed"; kill "$pid"; exit 1; }
 echo "screenshot: $shot"
 
 # The window manager sends the window the same close request its close button does. On a

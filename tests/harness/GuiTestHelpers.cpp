@@ -1,4 +1,5 @@
 #include "GuiTestHelpers.h"
+#include <atomic>
 
 namespace harness
 {
@@ -110,9 +111,19 @@ juce::Label* findLabel (juce::Component& root, const juce::String& text)
     return nullptr;
 }
 
+/** Runs the message loop until everything posted before the call has been handled: on a loaded
+    machine a few milliseconds of the loop may pass without dispatching anything. */
+static void handlePosted()
+{
+    auto handled = std::make_shared<std::atomic<bool>> (false);
+    juce::MessageManager::callAsync ([handled] { *handled = true; });
+    pumpUntil ([handled] { return handled->load(); }, 10000);
+}
+
 void click (juce::Button& button)
 {
     button.triggerClick();
+    handlePosted();
     pump (5);
 }
 
@@ -122,6 +133,7 @@ void choose (juce::ComboBox& combo, int itemId)
     if (combo.isEnabled())
         combo.setSelectedId (itemId, juce::sendNotificationAsync);
 
+    handlePosted();
     pump (5);
 }
 
