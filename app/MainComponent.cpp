@@ -1026,7 +1026,8 @@ void MainComponent::routeToAllSelectorsClicked()
 
 void MainComponent::saveSettings()
 {
-    // A store sent now would take the read's place, and the read would silently stop there.
+    // A store sent now would take the read's place, and the read would silently stop there. The
+    // button is greyed whenever a reply is awaited; this holds for a click that comes any other way.
     if (device.sysex.serialNumber == 0 || readUnderWay())
         return;
 
@@ -1339,14 +1340,14 @@ zun::SelectorSettings* MainComponent::editableRecord()
     return settingsPartlyRead ? nullptr : currentRecord();
 }
 
-bool MainComponent::editsAccepted() const
+bool MainComponent::canEdit() const
 {
     // An edit is kept and sent at once only to a whole read, and only when no reply is awaited:
     // a write sent now would take the awaited reply's place.
     return settingsLoaded && ! settingsPartlyRead && ! isTimerRunning (replyTimer);
 }
 
-bool MainComponent::storeAccepted() const
+bool MainComponent::canStore() const
 {
     // After a time-out the interface stores what it holds, so only a running wait holds it back.
     return device.sysex.serialNumber != 0 && ! isTimerRunning (replyTimer);
@@ -1354,7 +1355,7 @@ bool MainComponent::storeAccepted() const
 
 void MainComponent::updateControlsEnabled()
 {
-    const bool edits = editsAccepted();
+    const bool edits = canEdit();
 
     juce::Component* const editorControls[] = { &selectorCombo,
                                                 &enableToggle,
@@ -1381,7 +1382,7 @@ void MainComponent::updateControlsEnabled()
     for (auto& checkbox : channelCheckboxes)
         checkbox.setEnabled (edits);
 
-    saveSettingsButton.setEnabled (storeAccepted());
+    saveSettingsButton.setEnabled (canStore());
 }
 
 bool MainComponent::readUnderWay() const

@@ -133,11 +133,6 @@ public:
 
     zun::DeviceContainer device;
     juce::uint8 requestState = Idle;
-
-    /** The transaction ID of the last request sent through the send procedure: the one whose
-        acknowledgement is awaited (or, after a time-out, may still come). */
-    juce::uint32 awaitedTransactionId = 0;
-
     zun::DeviceDiscoveryItem discovery;
     int logLineCounter = 1;
     bool settingsLoaded = false;
@@ -170,6 +165,7 @@ private:
     // The send procedure: every request but the discovery broadcast goes out through it.
     void sendRequest (unsigned char* payload, juce::uint16 length, juce::uint8 awaitedState);
     void sendFrame (unsigned char* payload, juce::uint16 length);
+    // The reply time-out; starting or stopping it also re-applies which controls can act.
     void startReplyTimer();
     void stopReplyTimer();
     void showWarning (const juce::String& title, const juce::String& message);
@@ -203,8 +199,8 @@ private:
 
     // Which controls can act: computed from the state that decides it, and applied again
     // whenever that state changes.
-    bool editsAccepted() const;
-    bool storeAccepted() const;
+    bool canEdit() const;
+    bool canStore() const;
     void updateControlsEnabled();
 
     // Editor helpers
@@ -217,6 +213,10 @@ private:
     void changeControlChange (juce::uint8 value);
     void changeSelector();
     void changeRoutingPort();
+
+    /** The transaction ID of the last request sent through the send procedure: the one whose
+        acknowledgement is awaited (or, after a time-out, may still come). */
+    juce::uint32 awaitedTransactionId = 0;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainComponent)
 };

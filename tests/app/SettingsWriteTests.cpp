@@ -553,7 +553,7 @@ TEST_F (SettingsWrite, EachAcknowledgementIsJudgedByTheRequestItAnswers)
     ASSERT_TRUE (read());
     harness::AlertCatcher catcher;
     Fault late;
-    late.delayMs = 300;
+    late.delayMs = 500;
     late.times = 1;
     iface->setFault (Request::selectorWrite, late);
 
@@ -561,8 +561,8 @@ TEST_F (SettingsWrite, EachAcknowledgementIsJudgedByTheRequestItAnswers)
     harness::click (mc().saveSettingsButton);
     ASSERT_EQ (mc().requestState, MainComponent::WritingSettings) << "the greyed button took the click";
 
-    // Sent all the same, through the listener: the write's acknowledgement, held up on the link,
-    // comes first and ends no wait; the store's own ends it.
+    // No user can send the store now; sent all the same, through the listener, the write's
+    // acknowledgement, held up on the link, comes first and ends no wait; the store's own ends it.
     mc().buttonClicked (&mc().saveSettingsButton);
     ASSERT_EQ (mc().requestState, MainComponent::SavingGlobals);
     ASSERT_TRUE (harness::pumpUntil ([this] { return mc().requestState == MainComponent::Idle; }));

@@ -111,9 +111,7 @@ juce::Label* findLabel (juce::Component& root, const juce::String& text)
     return nullptr;
 }
 
-/** Runs the message loop until everything posted before the call has been handled: on a loaded
-    machine a few milliseconds of the loop may pass without dispatching anything. */
-static void handlePosted()
+void handlePending()
 {
     auto handled = std::make_shared<std::atomic<bool>> (false);
     juce::MessageManager::callAsync ([handled] { *handled = true; });
@@ -123,7 +121,7 @@ static void handlePosted()
 void click (juce::Button& button)
 {
     button.triggerClick();
-    handlePosted();
+    handlePending();
     pump (5);
 }
 
@@ -133,7 +131,7 @@ void choose (juce::ComboBox& combo, int itemId)
     if (combo.isEnabled())
         combo.setSelectedId (itemId, juce::sendNotificationAsync);
 
-    handlePosted();
+    handlePending();
     pump (5);
 }
 

@@ -13,6 +13,10 @@ bool pumpUntil (const std::function<bool()>& condition, int timeoutMs = 3000);
 /** Runs the message loop for the given time. */
 void pump (int milliseconds);
 
+/** Runs the message loop until everything posted before the call has been handled: on a loaded
+    machine a few milliseconds of the loop may pass without dispatching anything. */
+void handlePending();
+
 /** What one modal alert showed before it was dismissed. */
 struct AlertRecord
 {
