@@ -304,6 +304,7 @@ MainComponent::MainComponent()
     : deviceListBox (std::make_unique<ZUNDeviceListBox> (*this))
 {
     setSize (652, 468);
+    setLookAndFeel (&lookAndFeel);
 
     versionLabel.setText (juce::String::formatted ("V7 P%d", 9), juce::dontSendNotification);
     selectInterfaceLabel.setText ("Select Interface", juce::dontSendNotification);
@@ -361,6 +362,7 @@ MainComponent::~MainComponent()
         midiOutputs.remove (midiOutputs.size() - 1);
 
     deviceListBox.reset();
+    setLookAndFeel (nullptr);
 }
 
 void MainComponent::paint (juce::Graphics&) {}
@@ -1350,40 +1352,149 @@ bool MainComponent::canEdit() const
 bool MainComponent::canStore() const
 {
     // After a time-out the interface stores what it holds, so only a running wait holds it back.
-    return device.sysex.serialNumber != 0 && ! isTimerRunning (replyTimer);
+    return lastReadInterfaceSelected() && ! isTimerRunning (replyTimer);
+}
+
+bool MainComponent::lastReadInterfaceSelected() const
+{
+    // The store is addressed to the interface last read but goes out on the selected row's ports:
+    // on any other row it could never arrive.
+    const auto* record = discovery.devices[deviceListBox->getSelectedRow (0)];
+
+    return device.sysex.serialNumber != 0 && record != nullptr && record->serialNumber == device.sysex.serialNumber
+           && record->productId == device.sysex.productId;
 }
 
 void MainComponent::updateControlsEnabled()
 {
     const bool edits = canEdit();
 
-    juce::Component* const editorControls[] = { &selectorCombo,
+    // Each label greys with the control it names, and the routing frame with what it holds.
+    juce::Component* const editorControls[] = { &selectorLabel,
+                                                &selectorCombo,
                                                 &enableToggle,
                                                 &useProgramChangeToggle,
                                                 &useControlChangeToggle,
                                                 &wraparoundToggle,
                                                 &invertToggle,
+                                                &minPresetLabel,
                                                 &minPresetCombo,
+                                                &maxPresetLabel,
                                                 &maxPresetCombo,
+                                                &ccModeLabel,
                                                 &ccModeCombo,
+                                                &ccId1Label,
                                                 &ccId1Combo,
+                                                &ccId2Label,
                                                 &ccId2Combo,
+                                                &minValueLabel,
                                                 &minValueCombo,
+                                                &maxValueLabel,
                                                 &maxValueCombo,
+                                                &onValueLabel,
                                                 &onValueCombo,
+                                                &offPresetLabel,
                                                 &offPresetCombo,
+                                                &onPresetLabel,
                                                 &onPresetCombo,
+                                                &globalRoutingGroup,
+                                                &midiInputPortLabel,
                                                 &midiInputPortCombo,
                                                 &routeToAllSelectorsToggle };
 
     for (auto* c : editorControls)
-        c->setEnabled (edits);
+        setControlEnabled (*c, edits);
 
-    for (auto& checkbox : channelCheckboxes)
-        checkbox.setEnabled (edits);
+    for (size_t k = 0; k < channelCheckboxes.size(); ++k)
+    {
+        setControlEnabled (channelLabels[k], edits);
+        setControlEnabled (channelCheckboxes[k], edits);
+    }
 
-    saveSettingsButton.setEnabled (canStore());
+    setControlEnabled (saveSettingsButton, canStore());
+    returnKeyboardFocus();
 }
+
+void MainComponent::setControlEnabled (juce::Component& control, bool enabled)
+{
+    if (! enabled && control.hasKeyboardFocus (true))
+        holdKeyboardFocus();
+
+    control.setEnabled (enabled);
+}
+
+//==============================================================================
+// Keyboard focus
+
+void MainComponent::holdKeyboardFocus()
+{
+    auto* focused = juce::Component::getCurrentlyFocusedComponent();
+
+    if (focused == nullptr || focused == this)
+        return;
+
+    setWantsKeyboardFocus (true);
+    grabKeyboardFocus();
+
+    if (hasKeyboardFocus (false))
+        focusHeldFor = focused;
+    else
+        setWantsKeyboardFocus (false);
+}
+
+void MainComponent::returnKeyboardFocus()
+{
+    if (focusHeldFor == nullptr)
+    {
+        releaseKeyboardFocus();
+        return;
+    }
+
+    // Keys pressed while a reply is awaited stay here, refused like clicks on the greyed control.
+    if (isTimerRunning (replyTimer))
+        return;
+
+    auto* control = focusHeldFor.getComponent();
+    const bool controlCanTakeIt = control->isShowing() && control->isEnabled() && control->getWantsKeyboardFocus();
+    auto* focused = juce::Component::getCurrentlyFocusedComponent();
+
+    // With the window in the background the focus goes back when the window gets it again, to
+    // this component first (focusGained).
+    if (controlCanTakeIt && focused == nullptr)
+        return;
+
+    releaseKeyboardFocus();
+
+    // JUCE may have moved the focus to the window itself meanwhile; that was not the user's doing.
+    if (controlCanTakeIt && (focused == this || focused == getTopLevelComponent()))
+        control->grabKeyboardFocus();
+}
+
+void MainComponent::releaseKeyboardFocus()
+{
+    focusHeldFor = nullptr;
+    setWantsKeyboardFocus (false);
+}
+
+void MainComponent::focusGained (FocusChangeType)
+{
+    // Taking the focus for a hold comes here before the hold is recorded, and hands nothing back.
+    if (focusHeldFor != nullptr)
+        returnKeyboardFocus();
+}
+
+void MainComponent::focusLost (FocusChangeType)
+{
+    // The user put the focus on another control: it stays there. The window losing the system
+    // focus, or an alert taking it, leaves the hold as it is.
+    auto* focused = juce::Component::getCurrentlyFocusedComponent();
+    auto* window = getTopLevelComponent();
+
+    if (focused != nullptr && focused != window && window->isParentOf (focused))
+        releaseKeyboardFocus();
+}
+
+bool MainComponent::keyPressed (const juce::KeyPress&) { return focusHeldFor != nullptr; }
 
 bool MainComponent::readUnderWay() const
 {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/EditorLookAndFeel.h"
 #include "app/MidiDeviceListEntry.h"
 #include "protocol/DeviceContainer.h"
 #include "protocol/DeviceDiscoveryItem.h"
@@ -59,6 +60,11 @@ public:
     //==============================================================================
     void paint (juce::Graphics&) override;
     void resized() override;
+
+    // Keyboard focus, held here while the control that had it is greyed.
+    void focusGained (FocusChangeType cause) override;
+    void focusLost (FocusChangeType cause) override;
+    bool keyPressed (const juce::KeyPress& key) override;
 
     /** Gives a label the program's label style and adds it to this component, visible. */
     void addLabelAndSetStyle (juce::Label& label);
@@ -201,7 +207,15 @@ private:
     // whenever that state changes.
     bool canEdit() const;
     bool canStore() const;
+    bool lastReadInterfaceSelected() const;
     void updateControlsEnabled();
+    void setControlEnabled (juce::Component& control, bool enabled);
+
+    // JUCE gives the keyboard away when the focused control is greyed, and nothing gives it back:
+    // this component takes it instead, and hands it back once the control can act again.
+    void holdKeyboardFocus();
+    void returnKeyboardFocus();
+    void releaseKeyboardFocus();
 
     // Editor helpers
     void clearEditor (bool full);
@@ -217,6 +231,12 @@ private:
     /** The transaction ID of the last request sent through the send procedure: the one whose
         acknowledgement is awaited (or, after a time-out, may still come). */
     juce::uint32 awaitedTransactionId = 0;
+
+    /** The control that had the keyboard focus when it was greyed, while this component holds the
+        focus for it. */
+    juce::Component::SafePointer<juce::Component> focusHeldFor;
+
+    EditorLookAndFeel lookAndFeel;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainComponent)
 };

@@ -3,6 +3,8 @@
 // judged by the request it answers. Driven through the window's own controls, on slow, silent
 // and late links.
 #include "AppTestSupport.h"
+#include "app/EditorLookAndFeel.h"
+#include <set>
 
 using namespace apptest;
 
@@ -68,6 +70,22 @@ protected:
         }
 
         harness::handlePending();
+    }
+
+    /** What the editor shows: every toggle's state, every combo box's selection and text. */
+    juce::String shownValues()
+    {
+        juce::String text;
+
+        for (auto* c : editorControls())
+        {
+            if (auto* combo = dynamic_cast<juce::ComboBox*> (c))
+                text << combo->getSelectedId() << " " << combo->getText() << "; ";
+            else if (auto* toggle = dynamic_cast<juce::ToggleButton*> (c))
+                text << (toggle->getToggleState() ? "on; " : "off; ");
+        }
+
+        return text;
     }
 
     /** The monitor's lines of frames sent. */
@@ -156,8 +174,11 @@ TEST_F (ControlStates, FromStartThroughReadsToAnotherInterfaceAndSearch)
         expectEnabled (true, true);
     }
 
-    // Another interface: an empty editor, greyed; the interface last read can still store.
+    // Another interface: an empty editor, greyed, and no store, which would go out on its ports.
+    // Back on the row read, the store acts again; the editor waits for a new read.
     selectRow (1 - row);
+    expectEnabled (false, false);
+    selectRow (row);
     expectEnabled (false, true);
     harness::click (m.searchButton);
     expectEnabled (false, false);
@@ -172,6 +193,136 @@ TEST_F (ControlStates, FromStartThroughReadsToAnotherInterfaceAndSearch)
     EXPECT_EQ (box->getRouteMask (1)[0], 0);
     EXPECT_TRUE (box->getSelector (1) == built.selectors[1]);
     EXPECT_EQ (other->getRequestCount (Request::store), 0);
+}
+
+// Greyed, the editor shows the same values, but each control, each label naming one and the
+// routing frame look greyed; nothing outside the editor changes its look.
+TEST_F (ControlStates, EveryGreyedControlLooksGreyedAndSoDoTheLabelsNamingThem)
+{
+    auto box = addInterface (smallInterface());
+    auto& m = makeComponent (true);
+    harness::AlertCatcher catcher;
+    ASSERT_TRUE (searchSelectAndRead());
+    Interface::Fault slow;
+    slow.delayMs = 400;
+    box->setFault (Request::store, slow);
+
+    auto editor = editorControls();
+    const std::vector<juce::Component*> topBar = { &m.searchButton,           &m.getSettingsButton,  &m.clearLogButton,
+                                                   &m.showMidiMessagesToggle, m.deviceListBox.get(), &m.midiMonitor,
+                                                   &m.selectInterfaceLabel,   &m.versionLabel };
+
+    // A combo box's text is a label of its own, compared with the combo box.
+    for (auto* label : harness::findAll<juce::Label> (m))
+        if (std::find (topBar.begin(), topBar.end(), label) == topBar.end()
+            && dynamic_cast<juce::ComboBox*> (label->getParentComponent()) == nullptr)
+            editor.push_back (label);
+
+    const auto drawn = [&m] { return m.createComponentSnapshot (m.getLocalBounds()); };
+    const auto areaOf = [&m] (juce::Component* c) { return m.getLocalArea (c->getParentComponent(), c->getBounds()); };
+    const auto nameOf = [] (juce::Component* c)
+    {
+        if (auto* b = dynamic_cast<juce::Button*> (c))
+            return "button " + b->getButtonText() + " at " + b->getBounds().toString();
+
+        if (auto* l = dynamic_cast<juce::Label*> (c))
+            return "label " + l->getText();
+
+        return "combo at " + c->getBounds().toString();
+    };
+
+    // The title and top edge of the routing frame, above the controls it holds.
+    const auto frameTitle = areaOf (&m.globalRoutingGroup).withHeight (15);
+    std::set<juce::Component*> compared;
+
+    // Program Change ("Preset"), then Control Change ("Scene") in each mode: between them every
+    // control and label shows. The Preset selector listens on channels 1 and 3 of the sixteen.
+    for (int layout = 0; layout < 4; ++layout)
+    {
+        SCOPED_TRACE (layout);
+
+        if (layout == 1)
+            harness::choose (m.selectorCombo, 2);
+        else if (layout > 1)
+            harness::choose (m.ccModeCombo, layout == 2 ? 1 : 3);
+
+        ASSERT_TRUE (idle());
+
+        if (layout == 0)
+        {
+            EXPECT_TRUE (m.channelCheckboxes[0].getToggleState() && ! m.channelCheckboxes[1].getToggleState());
+        }
+
+        const auto enabled = drawn();
+        const auto values = shownValues();
+
+        harness::click (m.saveSettingsButton);
+        ASSERT_FALSE (m.enableToggle.isEnabled());
+        const auto greyed = drawn();
+        EXPECT_EQ (shownValues(), values);
+
+        for (auto* c : editor)
+        {
+            if (! c->isShowing())
+                continue;
+
+            compared.insert (c);
+            EXPECT_TRUE (harness::imagesDiffer (enabled, greyed, areaOf (c))) << nameOf (c) << " looks usable";
+        }
+
+        EXPECT_TRUE (harness::imagesDiffer (enabled, greyed, frameTitle)) << "the routing frame looks usable";
+
+        for (auto* c : topBar)
+            EXPECT_FALSE (harness::imagesDiffer (enabled, greyed, areaOf (c))) << nameOf (c) << " changed its look";
+
+        ASSERT_TRUE (idle());
+    }
+
+    EXPECT_EQ (compared.size(), editor.size()) << "some control or label never showed";
+    EXPECT_TRUE (catcher.alerts.empty());
+}
+
+// The tick box, the one widget whose look the program changes: drawn as JUCE draws it while
+// enabled, at half its opacity while greyed.
+TEST (EditorLook, ATickBoxIsDrawnAsJuceDrawsItUnlessGreyedThenAtHalfOpacity)
+{
+    EditorLookAndFeel ours;
+    juce::LookAndFeel_V4 juces;
+    juce::ToggleButton tickBox;
+    tickBox.setSize (24, 24);
+
+    const auto draw = [&tickBox] (juce::LookAndFeel& lookAndFeel)
+    {
+        tickBox.setLookAndFeel (&lookAndFeel);
+        auto image = tickBox.createComponentSnapshot (tickBox.getLocalBounds());
+        tickBox.setLookAndFeel (nullptr);
+        return image;
+    };
+
+    const auto strongestAlpha = [] (const juce::Image& image)
+    {
+        int alpha = 0;
+
+        for (int y = 0; y < image.getHeight(); ++y)
+            for (int x = 0; x < image.getWidth(); ++x)
+                alpha = juce::jmax (alpha, (int) image.getPixelAt (x, y).getAlpha());
+
+        return alpha;
+    };
+
+    for (bool ticked : { false, true })
+    {
+        SCOPED_TRACE (ticked);
+        tickBox.setToggleState (ticked, juce::dontSendNotification);
+        tickBox.setEnabled (true);
+        const auto usable = draw (ours);
+        EXPECT_FALSE (harness::imagesDiffer (usable, draw (juces), usable.getBounds()));
+
+        tickBox.setEnabled (false);
+        const auto greyed = draw (ours);
+        EXPECT_GT (strongestAlpha (usable), 100);
+        EXPECT_NEAR (strongestAlpha (greyed), strongestAlpha (usable) / 2, 2);
+    }
 }
 
 TEST_F (ControlStates, AfterAReadEveryKindOfEditorControlSendsItsWriteAtOnce)

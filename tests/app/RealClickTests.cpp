@@ -1,7 +1,6 @@
 // Real mouse clicks, made through the X server with xdotool on the window as it is shown: a greyed
-// control takes none, an enabled one acts on it. Runs alone, so that no other test's window lies
-// over this one.
-#include "AppTestSupport.h"
+// control takes none, an enabled one acts on it.
+#include "ShownWindow.h"
 
 using namespace apptest;
 
@@ -9,62 +8,9 @@ namespace
 {
 using Request = Interface::Request;
 
-class RealClicks : public AppTest
+class RealClicks : public ShownWindow
 {
 protected:
-    /** Moves the pointer to the middle of `target` on the screen and clicks the left button. */
-    void realClick (juce::Component& target)
-    {
-        const juce::File xdotool ("/usr/bin/xdotool");
-        ASSERT_TRUE (xdotool.existsAsFile()) << "needs xdotool, which the test command installs";
-        ASSERT_TRUE (target.isShowing());
-
-        struct MouseUps : juce::MouseListener
-        {
-            void mouseUp (const juce::MouseEvent&) override { ++count; }
-            int count = 0;
-        } ups;
-
-        // Every component's mouse events reach a global listener, a greyed one's too.
-        juce::Desktop::getInstance().addGlobalMouseListener (&ups);
-        const auto centre = target.getScreenBounds().getCentre();
-        juce::ChildProcess process;
-        ASSERT_TRUE (process.start (juce::StringArray { xdotool.getFullPathName(),
-                                                        "mousemove",
-                                                        "--sync",
-                                                        juce::String (centre.x),
-                                                        juce::String (centre.y),
-                                                        "click",
-                                                        "1" }));
-        const bool done = harness::pumpUntil ([&process] { return ! process.isRunning(); }, 10000);
-        const bool handled = harness::pumpUntil ([&ups] { return ups.count > 0; }, 10000);
-        juce::Desktop::getInstance().removeGlobalMouseListener (&ups);
-        ASSERT_TRUE (done && process.getExitCode() == 0);
-        ASSERT_TRUE (handled) << "the click never reached the window";
-        harness::handlePending();
-        harness::pump (20);
-    }
-
-    /** What a click could change: every toggle, every combo's selection, what was sent, an open popup. */
-    juce::String look()
-    {
-        juce::String text;
-
-        for (auto* toggle : harness::findAll<juce::ToggleButton> (mc()))
-            text << (toggle->getToggleState() ? "1" : "0");
-
-        for (auto* combo : harness::findAll<juce::ComboBox> (mc()))
-            text << " " << combo->getSelectedId();
-
-        int sent = 0;
-
-        for (auto& line : monitorLines())
-            sent += line.contains (" S ") ? 1 : 0;
-
-        return text << " sent " << sent << " modal "
-                    << juce::ModalComponentManager::getInstance()->getNumModalComponents();
-    }
-
     /** Clicks each greyed control for real and expects nothing to change. */
     void expectGreyedClicksDoNothing (std::initializer_list<juce::Component*> controls)
     {

@@ -145,6 +145,18 @@ juce::File outputDirectory()
     return dir;
 }
 
+bool imagesDiffer (const juce::Image& a, const juce::Image& b, juce::Rectangle<int> area)
+{
+    area = area.getIntersection (a.getBounds()).getIntersection (b.getBounds());
+
+    for (int y = area.getY(); y < area.getBottom(); ++y)
+        for (int x = area.getX(); x < area.getRight(); ++x)
+            if (a.getPixelAt (x, y) != b.getPixelAt (x, y))
+                return true;
+
+    return false;
+}
+
 bool saveSnapshot (juce::Component& component, const juce::File& file)
 {
     auto image = component.createComponentSnapshot (component.getLocalBounds());

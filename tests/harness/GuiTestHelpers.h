@@ -79,6 +79,9 @@ void click (juce::Button& button);
     and lets the notification be handled. */
 void choose (juce::ComboBox& combo, int itemId);
 
+/** Whether two pictures of the same size differ in any pixel inside `area`. */
+bool imagesDiffer (const juce::Image& a, const juce::Image& b, juce::Rectangle<int> area);
+
 /** Where tests put the pictures they take: $QUORVEL_TEST_OUTPUT, else ./test-output. */
 juce::File outputDirectory();
 

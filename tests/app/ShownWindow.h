@@ -1,0 +1,109 @@
+#pragma once
+
+// Input as the window system delivers it to the shown window: real mouse clicks through the X
+// server, and key presses through the window's peer to the focused component. Tests built on this
+// run alone, so that no other test's window lies over theirs or takes the system focus from it.
+#include "AppTestSupport.h"
+
+namespace apptest
+{
+class ShownWindow : public AppTest
+{
+protected:
+    /** A component in a window on the display that has the system focus, so that controls can
+        take the keyboard focus. */
+    MainComponent& makeFocusedWindow()
+    {
+        auto& m = makeComponent (true);
+        window->toFront (true);
+        harness::pumpUntil ([this] { return window->getPeer() != nullptr && window->getPeer()->isFocused(); }, 5000);
+        harness::pump (100);
+        return m;
+    }
+
+    /** Moves the pointer to the middle of `target` on the screen and clicks the left button. */
+    void realClick (juce::Component& target)
+    {
+        const juce::File xdotool ("/usr/bin/xdotool");
+        ASSERT_TRUE (xdotool.existsAsFile()) << "needs xdotool, which the test command installs";
+        ASSERT_TRUE (target.isShowing());
+
+        struct MouseUps : juce::MouseListener
+        {
+            void mouseUp (const juce::MouseEvent&) override { ++count; }
+            int count = 0;
+        } ups;
+
+        // Every component's mouse events reach a global listener, a greyed one's too.
+        juce::Desktop::getInstance().addGlobalMouseListener (&ups);
+        const auto centre = target.getScreenBounds().getCentre();
+        juce::ChildProcess process;
+        ASSERT_TRUE (process.start (juce::StringArray { xdotool.getFullPathName(),
+                                                        "mousemove",
+                                                        "--sync",
+                                                        juce::String (centre.x),
+                                                        juce::String (centre.y),
+                                                        "click",
+                                                        "1" }));
+        const bool done = harness::pumpUntil ([&process] { return ! process.isRunning(); }, 10000);
+        const bool handled = harness::pumpUntil ([&ups] { return ups.count > 0; }, 10000);
+        juce::Desktop::getInstance().removeGlobalMouseListener (&ups);
+        ASSERT_TRUE (done && process.getExitCode() == 0);
+        ASSERT_TRUE (handled) << "the click never reached the window";
+        harness::handlePending();
+        harness::pump (20);
+    }
+
+    /** Presses a key as the window system delivers it: to the window's peer, which hands it to
+        the focused component (or to the window when nothing has the focus). */
+    void press (int keyCode)
+    {
+        auto* peer = window->getPeer();
+        ASSERT_NE (peer, nullptr);
+        peer->handleKeyPress (juce::KeyPress (keyCode));
+        harness::handlePending();
+        harness::pump (5);
+    }
+
+    /** Puts the keyboard focus on a control, as Tab or a click would. */
+    void focus (juce::Component& control)
+    {
+        control.grabKeyboardFocus();
+        ASSERT_TRUE (control.hasKeyboardFocus (false));
+    }
+
+    /** Waits until `control` can act again (no reply is awaited) and has the keyboard focus. */
+    bool backOn (juce::Component& control)
+    {
+        return harness::pumpUntil ([&] { return control.isEnabled() && control.hasKeyboardFocus (false); }, 5000);
+    }
+
+    /** The window gains the system focus, as when the user comes back to it from another one. */
+    void windowGainsFocus()
+    {
+        window->getPeer()->handleFocusGain();
+        harness::handlePending();
+    }
+
+    /** What an input could change: every toggle, every combo's selection, what was sent, an open
+        popup or alert. */
+    juce::String look()
+    {
+        juce::String text;
+
+        for (auto* toggle : harness::findAll<juce::ToggleButton> (mc()))
+            text << (toggle->getToggleState() ? "1" : "0");
+
+        for (auto* combo : harness::findAll<juce::ComboBox> (mc()))
+            text << " " << combo->getSelectedId() << (combo->isPopupActive() ? "+" : "");
+
+        int sent = 0;
+
+        for (auto& line : monitorLines())
+            sent += line.contains (" S ") ? 1 : 0;
+
+        return text << " sent " << sent << " modal "
+                    << juce::ModalComponentManager::getInstance()->getNumModalComponents();
+    }
+};
+} // namespace apptest
