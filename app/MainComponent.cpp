@@ -615,7 +615,14 @@ void MainComponent::showWarning (const juce::String& title, const juce::String& 
 {
     // Modal: posted MIDI messages and timers go on being handled while the box is open, so
     // every caller has settled the engine before it gets here.
+    const juce::Component::SafePointer<juce::Component> focused (juce::Component::getCurrentlyFocusedComponent());
     juce::AlertWindow::showMessageBox (juce::MessageBoxIconType::WarningIcon, title, message, "Shucks", nullptr);
+
+    // JUCE's modal loop notes the focus only once the alert has taken it: the keyboard goes back
+    // to where the user had it here.
+    if (focused != nullptr && isParentOf (focused) && focused->isShowing() && focused->getWantsKeyboardFocus()
+        && ! focused->isCurrentlyBlockedByAnotherModalComponent())
+        focused->grabKeyboardFocus();
 }
 
 //==============================================================================
@@ -1420,7 +1427,20 @@ void MainComponent::setControlEnabled (juce::Component& control, bool enabled)
     if (! enabled && control.hasKeyboardFocus (true))
         holdKeyboardFocus();
 
+    // Return pressed on a combo box just after a step asks for its list, which opens only when
+    // that request is handled, after the step's write has greyed the box: it is closed then.
+    auto* combo = dynamic_cast<juce::ComboBox*> (&control);
+    const bool listAskedFor = ! enabled && combo != nullptr && combo->isPopupActive();
+
     control.setEnabled (enabled);
+
+    if (listAskedFor)
+        juce::MessageManager::callAsync (
+            [greyed = juce::Component::SafePointer<juce::ComboBox> (combo)]
+            {
+                if (greyed != nullptr && ! greyed->isEnabled())
+                    greyed->hidePopup();
+            });
 }
 
 //==============================================================================
@@ -1444,30 +1464,39 @@ void MainComponent::holdKeyboardFocus()
 
 void MainComponent::returnKeyboardFocus()
 {
-    if (focusHeldFor == nullptr)
+    auto* control = focusHeldFor.getComponent();
+
+    // Keys pressed while a reply is awaited stay here, refused like clicks on the greyed control.
+    if (control != nullptr && isTimerRunning (replyTimer))
+        return;
+
+    if (control == nullptr || ! (control->isShowing() && control->isEnabled() && control->getWantsKeyboardFocus()))
     {
         releaseKeyboardFocus();
         return;
     }
 
-    // Keys pressed while a reply is awaited stay here, refused like clicks on the greyed control.
-    if (isTimerRunning (replyTimer))
-        return;
-
-    auto* control = focusHeldFor.getComponent();
-    const bool controlCanTakeIt = control->isShowing() && control->isEnabled() && control->getWantsKeyboardFocus();
     auto* focused = juce::Component::getCurrentlyFocusedComponent();
 
     // With the window in the background the focus goes back when the window gets it again, to
     // this component first (focusGained).
-    if (controlCanTakeIt && focused == nullptr)
+    if (focused == nullptr)
         return;
 
-    releaseKeyboardFocus();
+    // The user put the focus on another control: it stays there. JUCE moving it to the window
+    // itself was not the user's doing.
+    if (focused != this && focused != getTopLevelComponent())
+    {
+        releaseKeyboardFocus();
+        return;
+    }
 
-    // JUCE may have moved the focus to the window itself meanwhile; that was not the user's doing.
-    if (controlCanTakeIt && (focused == this || focused == getTopLevelComponent()))
-        control->grabKeyboardFocus();
+    control->grabKeyboardFocus();
+
+    // Held on when the grab failed (the window lost the system focus a moment ago), so that the
+    // focus still comes back through focusGained.
+    if (control->hasKeyboardFocus (true))
+        releaseKeyboardFocus();
 }
 
 void MainComponent::releaseKeyboardFocus()
@@ -1494,7 +1523,11 @@ void MainComponent::focusLost (FocusChangeType)
         releaseKeyboardFocus();
 }
 
-bool MainComponent::keyPressed (const juce::KeyPress&) { return focusHeldFor != nullptr; }
+bool MainComponent::keyPressed (const juce::KeyPress&)
+{
+    // Only keys that come to this component itself: those of other controls pass on up.
+    return focusHeldFor != nullptr && hasKeyboardFocus (false);
+}
 
 bool MainComponent::readUnderWay() const
 {

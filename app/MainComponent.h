@@ -121,8 +121,11 @@ public:
     void updatePresetSelector();
 
     //==============================================================================
-    // Members, in the order the rest of the program relies on (the list box before the
-    // protocol objects, the editor widgets last).
+    // Members, in the order the rest of the program relies on (the look first, so that it
+    // outlives every widget and list drawn with it; the list box before the protocol objects; the
+    // editor widgets last).
+    EditorLookAndFeel lookAndFeel;
+
     juce::Label selectInterfaceLabel;
     juce::Label versionLabel;
     juce::TextEditor midiMonitor;
@@ -235,8 +238,6 @@ private:
     /** The control that had the keyboard focus when it was greyed, while this component holds the
         focus for it. */
     juce::Component::SafePointer<juce::Component> focusHeldFor;
-
-    EditorLookAndFeel lookAndFeel;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainComponent)
 };
