@@ -20,22 +20,7 @@ void PrintTo (Link link, std::ostream* os) { *os << (link == Link::fast ? "fast 
 class Keyboard : public ShownWindow, public ::testing::WithParamInterface<Link>
 {
 protected:
-    /** An interface read in a focused window, every write and store answered over the link. */
-    std::shared_ptr<Interface> readOverTheLink()
-    {
-        auto box = addInterface (smallInterface());
-        makeFocusedWindow();
-        showMessages();
-        EXPECT_TRUE (searchSelectAndRead());
-
-        Interface::Fault slow;
-        slow.delayMs = GetParam() == Link::slow ? 100 : 0;
-
-        for (auto request : { Request::selectorWrite, Request::routeWrite, Request::store })
-            box->setFault (request, slow);
-
-        return box;
-    }
+    std::shared_ptr<Interface> readOverTheLink() { return readInFocusedWindow (GetParam() == Link::slow ? 100 : 0); }
 
     /** Presses a key `times` times on the focused control, each after the reply to the one before,
         and expects each to send one request of the kind counted by `sent`. */
@@ -118,13 +103,8 @@ class KeyboardDuringAWait : public ShownWindow
 
 TEST_F (KeyboardDuringAWait, KeysActOnNothingAndTheFocusComesBackAfterIt)
 {
-    auto box = addInterface (smallInterface());
-    auto& m = makeFocusedWindow();
-    showMessages();
-    ASSERT_TRUE (searchSelectAndRead());
-    Interface::Fault slow;
-    slow.delayMs = 600;
-    box->setFault (Request::selectorWrite, slow);
+    auto box = readInFocusedWindow (600);
+    auto& m = mc();
 
     // Presets 1 to 3, "Min Select" on 1.
     focus (m.minPresetCombo);
@@ -169,13 +149,8 @@ TEST_F (KeyboardDuringAWait, KeysActOnNothingAndTheFocusComesBackAfterIt)
 // would open only after the step's write has greyed the box.
 TEST_F (KeyboardDuringAWait, ReturnRightAfterAStepOpensNoListOnTheGreyedBox)
 {
-    auto box = addInterface (smallInterface());
-    auto& m = makeFocusedWindow();
-    showMessages();
-    ASSERT_TRUE (searchSelectAndRead());
-    Interface::Fault slow;
-    slow.delayMs = 600;
-    box->setFault (Request::selectorWrite, slow);
+    auto box = readInFocusedWindow (600);
+    auto& m = mc();
     focus (m.minPresetCombo);
 
     window->getPeer()->handleKeyPress (juce::KeyPress (juce::KeyPress::downKey));
@@ -195,10 +170,8 @@ TEST_F (KeyboardDuringAWait, ReturnRightAfterAStepOpensNoListOnTheGreyedBox)
 
 TEST_F (KeyboardDuringAWait, AfterATimeOutOrARefusalTheFocusIsBackOnTheControlOnceTheAlertIsAnswered)
 {
-    auto box = addInterface (smallInterface());
-    auto& m = makeFocusedWindow();
-    showMessages();
-    ASSERT_TRUE (searchSelectAndRead());
+    auto box = readInFocusedWindow (0);
+    auto& m = mc();
     harness::AlertCatcher catcher;
 
     auto silent = noReply();

@@ -21,6 +21,24 @@ protected:
         return m;
     }
 
+    /** An interface read in a focused window, every write and store answered after `delayMs`. */
+    std::shared_ptr<Interface> readInFocusedWindow (int delayMs)
+    {
+        auto box = addInterface (smallInterface());
+        makeFocusedWindow();
+        showMessages();
+        EXPECT_TRUE (searchSelectAndRead());
+
+        Interface::Fault link;
+        link.delayMs = delayMs;
+
+        for (auto request :
+             { Interface::Request::selectorWrite, Interface::Request::routeWrite, Interface::Request::store })
+            box->setFault (request, link);
+
+        return box;
+    }
+
     /** Moves the pointer to the middle of `target` on the screen and clicks the left button. */
     void realClick (juce::Component& target)
     {
