@@ -343,10 +343,13 @@ MainComponent::MainComponent()
 
     createGUI();
     clrGUI (true);
+    juce::Desktop::getInstance().addFocusChangeListener (this);
 }
 
 MainComponent::~MainComponent()
 {
+    juce::Desktop::getInstance().removeFocusChangeListener (this);
+
     for (auto* button : { &clearLogButton, &searchButton, &getSettingsButton, &saveSettingsButton })
         button->removeListener (this);
 
@@ -1521,6 +1524,35 @@ void MainComponent::focusLost (FocusChangeType)
 
     if (focused != nullptr && focused != window && window->isParentOf (focused))
         releaseKeyboardFocus();
+}
+
+void MainComponent::globalFocusChanged (juce::Component* focused)
+{
+    if (focused == nullptr)
+        return;
+
+    if (isParentOf (focused))
+    {
+        lastFocusedControl = focused;
+        return;
+    }
+
+    // The window itself takes the focus only when JUCE has lost track of it: the system focus
+    // came back late, after an alert or a control's grab. The user's control gets it back, or
+    // this component holds it while that control is greyed.
+    if (focused == this || focused != getTopLevelComponent())
+        return;
+
+    if (focusHeldFor != nullptr)
+    {
+        grabKeyboardFocus();
+        return;
+    }
+
+    auto* control = lastFocusedControl.getComponent();
+
+    if (control != nullptr && control->isShowing() && control->isEnabled() && control->getWantsKeyboardFocus())
+        control->grabKeyboardFocus();
 }
 
 bool MainComponent::keyPressed (const juce::KeyPress&)

@@ -23,7 +23,8 @@ class MainComponent : public juce::Component,
                       private juce::MidiInputCallback,
                       private juce::MessageListener,
                       private juce::Button::Listener,
-                      private juce::ComboBox::Listener
+                      private juce::ComboBox::Listener,
+                      private juce::FocusChangeListener
 {
 public:
     /** The reply the program is waiting for. */
@@ -219,6 +220,7 @@ private:
     void holdKeyboardFocus();
     void returnKeyboardFocus();
     void releaseKeyboardFocus();
+    void globalFocusChanged (juce::Component* focused) override;
 
     // Editor helpers
     void clearEditor (bool full);
@@ -238,6 +240,9 @@ private:
     /** The control that had the keyboard focus when it was greyed, while this component holds the
         focus for it. */
     juce::Component::SafePointer<juce::Component> focusHeldFor;
+
+    /** The control inside this component that last had the keyboard focus. */
+    juce::Component::SafePointer<juce::Component> lastFocusedControl;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainComponent)
 };

@@ -145,6 +145,35 @@ TEST_F (KeyboardDuringAWait, KeysActOnNothingAndTheFocusComesBackAfterIt)
     EXPECT_EQ (box->getSelector (0).minPreset, 3);
 }
 
+// When the system focus comes back late (after an alert, or after a control took the keyboard),
+// JUCE no longer knows where it was and gives it to the window itself.
+TEST_F (KeyboardDuringAWait, WhenTheWindowItselfIsGivenTheFocusTheControlGetsItBack)
+{
+    auto box = readInFocusedWindow (600);
+    auto& m = mc();
+    focus (m.minPresetCombo);
+
+    window->grabKeyboardFocus();
+    ASSERT_TRUE (backOn (m.minPresetCombo)) << "the window kept the keyboard";
+
+    press (juce::KeyPress::downKey);
+    ASSERT_EQ (m.requestState, MainComponent::WritingSettings);
+    const auto during = look();
+    window->grabKeyboardFocus();
+    EXPECT_TRUE (harness::pumpUntil ([&m] { return m.hasKeyboardFocus (false); }, 300)) << "the keyboard left the wait";
+    press (juce::KeyPress::downKey);
+    EXPECT_EQ (m.requestState, MainComponent::WritingSettings) << "the wait ended before the key was tried";
+    EXPECT_EQ (look(), during);
+
+    ASSERT_TRUE (backOn (m.minPresetCombo));
+    press (juce::KeyPress::downKey);
+    ASSERT_TRUE (backOn (m.minPresetCombo));
+    settle();
+    EXPECT_EQ (m.minPresetCombo.getSelectedId(), 3);
+    EXPECT_EQ (box->getSelector (0).minPreset, 3);
+    EXPECT_EQ (box->getRequestCount (Request::selectorWrite), 2);
+}
+
 // The window system may hand over a step and a Return together; the list that Return asks for
 // would open only after the step's write has greyed the box.
 TEST_F (KeyboardDuringAWait, ReturnRightAfterAStepOpensNoListOnTheGreyedBox)

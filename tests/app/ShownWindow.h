@@ -83,11 +83,13 @@ protected:
         harness::pump (5);
     }
 
-    /** Puts the keyboard focus on a control, as Tab or a click would. */
+    /** Puts the keyboard focus on a control, as Tab or a click would, and lets the change be
+        seen by whoever listens for it. */
     void focus (juce::Component& control)
     {
         control.grabKeyboardFocus();
         ASSERT_TRUE (control.hasKeyboardFocus (false));
+        harness::handlePending();
     }
 
     /** Waits until `control` can act again (no reply is awaited) and has the keyboard focus. */
