@@ -1352,215 +1352,6 @@ zun::SelectorSettings* MainComponent::editableRecord()
     return settingsPartlyRead ? nullptr : currentRecord();
 }
 
-bool MainComponent::canEdit() const
-{
-    // An edit is kept and sent at once only to a whole read, and only when no reply is awaited:
-    // a write sent now would take the awaited reply's place.
-    return settingsLoaded && ! settingsPartlyRead && ! isTimerRunning (replyTimer);
-}
-
-bool MainComponent::canStore() const
-{
-    // After a time-out the interface stores what it holds, so only a running wait holds it back.
-    return lastReadInterfaceSelected() && ! isTimerRunning (replyTimer);
-}
-
-bool MainComponent::lastReadInterfaceSelected() const
-{
-    // The store is addressed to the interface last read but goes out on the selected row's ports:
-    // on any other row it could never arrive.
-    const auto* record = discovery.devices[deviceListBox->getSelectedRow (0)];
-
-    return device.sysex.serialNumber != 0 && record != nullptr && record->serialNumber == device.sysex.serialNumber
-           && record->productId == device.sysex.productId;
-}
-
-void MainComponent::updateControlsEnabled()
-{
-    const bool edits = canEdit();
-
-    // Each label greys with the control it names, and the routing frame with what it holds.
-    juce::Component* const editorControls[] = { &selectorLabel,
-                                                &selectorCombo,
-                                                &enableToggle,
-                                                &useProgramChangeToggle,
-                                                &useControlChangeToggle,
-                                                &wraparoundToggle,
-                                                &invertToggle,
-                                                &minPresetLabel,
-                                                &minPresetCombo,
-                                                &maxPresetLabel,
-                                                &maxPresetCombo,
-                                                &ccModeLabel,
-                                                &ccModeCombo,
-                                                &ccId1Label,
-                                                &ccId1Combo,
-                                                &ccId2Label,
-                                                &ccId2Combo,
-                                                &minValueLabel,
-                                                &minValueCombo,
-                                                &maxValueLabel,
-                                                &maxValueCombo,
-                                                &onValueLabel,
-                                                &onValueCombo,
-                                                &offPresetLabel,
-                                                &offPresetCombo,
-                                                &onPresetLabel,
-                                                &onPresetCombo,
-                                                &globalRoutingGroup,
-                                                &midiInputPortLabel,
-                                                &midiInputPortCombo,
-                                                &routeToAllSelectorsToggle };
-
-    for (auto* c : editorControls)
-        setControlEnabled (*c, edits);
-
-    for (size_t k = 0; k < channelCheckboxes.size(); ++k)
-    {
-        setControlEnabled (channelLabels[k], edits);
-        setControlEnabled (channelCheckboxes[k], edits);
-    }
-
-    setControlEnabled (saveSettingsButton, canStore());
-    returnKeyboardFocus();
-}
-
-void MainComponent::setControlEnabled (juce::Component& control, bool enabled)
-{
-    if (! enabled && control.hasKeyboardFocus (true))
-        holdKeyboardFocus();
-
-    // Return pressed on a combo box just after a step asks for its list, which opens only when
-    // that request is handled, after the step's write has greyed the box: it is closed then.
-    auto* combo = dynamic_cast<juce::ComboBox*> (&control);
-    const bool listAskedFor = ! enabled && combo != nullptr && combo->isPopupActive();
-
-    control.setEnabled (enabled);
-
-    if (listAskedFor)
-        juce::MessageManager::callAsync (
-            [greyed = juce::Component::SafePointer<juce::ComboBox> (combo)]
-            {
-                if (greyed != nullptr && ! greyed->isEnabled())
-                    greyed->hidePopup();
-            });
-}
-
-//==============================================================================
-// Keyboard focus
-
-void MainComponent::holdKeyboardFocus()
-{
-    auto* focused = juce::Component::getCurrentlyFocusedComponent();
-
-    if (focused == nullptr || focused == this)
-        return;
-
-    setWantsKeyboardFocus (true);
-    grabKeyboardFocus();
-
-    if (hasKeyboardFocus (false))
-        focusHeldFor = focused;
-    else
-        setWantsKeyboardFocus (false);
-}
-
-void MainComponent::returnKeyboardFocus()
-{
-    auto* control = focusHeldFor.getComponent();
-
-    // Keys pressed while a reply is awaited stay here, refused like clicks on the greyed control.
-    if (control != nullptr && isTimerRunning (replyTimer))
-        return;
-
-    if (control == nullptr || ! (control->isShowing() && control->isEnabled() && control->getWantsKeyboardFocus()))
-    {
-        releaseKeyboardFocus();
-        return;
-    }
-
-    auto* focused = juce::Component::getCurrentlyFocusedComponent();
-
-    // With the window in the background the focus goes back when the window gets it again, to
-    // this component first (focusGained).
-    if (focused == nullptr)
-        return;
-
-    // The user put the focus on another control: it stays there. JUCE moving it to the window
-    // itself was not the user's doing.
-    if (focused != this && focused != getTopLevelComponent())
-    {
-        releaseKeyboardFocus();
-        return;
-    }
-
-    control->grabKeyboardFocus();
-
-    // Held on when the grab failed (the window lost the system focus a moment ago), so that the
-    // focus still comes back through focusGained.
-    if (control->hasKeyboardFocus (true))
-        releaseKeyboardFocus();
-}
-
-void MainComponent::releaseKeyboardFocus()
-{
-    focusHeldFor = nullptr;
-    setWantsKeyboardFocus (false);
-}
-
-void MainComponent::focusGained (FocusChangeType)
-{
-    // Taking the focus for a hold comes here before the hold is recorded, and hands nothing back.
-    if (focusHeldFor != nullptr)
-        returnKeyboardFocus();
-}
-
-void MainComponent::focusLost (FocusChangeType)
-{
-    // The user put the focus on another control: it stays there. The window losing the system
-    // focus, or an alert taking it, leaves the hold as it is.
-    auto* focused = juce::Component::getCurrentlyFocusedComponent();
-    auto* window = getTopLevelComponent();
-
-    if (focused != nullptr && focused != window && window->isParentOf (focused))
-        releaseKeyboardFocus();
-}
-
-void MainComponent::globalFocusChanged (juce::Component* focused)
-{
-    if (focused == nullptr)
-        return;
-
-    if (isParentOf (focused))
-    {
-        lastFocusedControl = focused;
-        return;
-    }
-
-    // The window itself takes the focus only when JUCE has lost track of it: the system focus
-    // came back late, after an alert or a control's grab. The user's control gets it back, or
-    // this component holds it while that control is greyed.
-    if (focused == this || focused != getTopLevelComponent())
-        return;
-
-    if (focusHeldFor != nullptr)
-    {
-        grabKeyboardFocus();
-        return;
-    }
-
-    auto* control = lastFocusedControl.getComponent();
-
-    if (control != nullptr && control->isShowing() && control->isEnabled() && control->getWantsKeyboardFocus())
-        control->grabKeyboardFocus();
-}
-
-bool MainComponent::keyPressed (const juce::KeyPress&)
-{
-    // Only keys that come to this component itself: those of other controls pass on up.
-    return focusHeldFor != nullptr && hasKeyboardFocus (false);
-}
-
 bool MainComponent::readUnderWay() const
 {
     // After a time-out the reply timer is stopped: the read no longer counts as under way, though
@@ -1795,6 +1586,218 @@ void MainComponent::updateGUI()
     for (auto* c : ccDependent)
         if (c != &ccModeLabel && c != &ccModeCombo && std::find (shown.begin(), shown.end(), c) == shown.end())
             c->setVisible (false);
+}
+
+//==============================================================================
+// Settings editor: which controls can act
+
+bool MainComponent::canEdit() const
+{
+    // An edit is kept and sent at once only to a whole read, and only when no reply is awaited:
+    // a write sent now would take the awaited reply's place.
+    return settingsLoaded && ! settingsPartlyRead && ! isTimerRunning (replyTimer);
+}
+
+bool MainComponent::canStore() const
+{
+    // After a time-out the interface stores what it holds, so only a running wait holds it back.
+    return lastReadInterfaceSelected() && ! isTimerRunning (replyTimer);
+}
+
+bool MainComponent::lastReadInterfaceSelected() const
+{
+    // The store is addressed to the interface last read but goes out on the selected row's ports:
+    // on any other row it could never arrive.
+    const auto* record = discovery.devices[deviceListBox->getSelectedRow (0)];
+
+    return device.sysex.serialNumber != 0 && record != nullptr && record->serialNumber == device.sysex.serialNumber
+           && record->productId == device.sysex.productId;
+}
+
+void MainComponent::updateControlsEnabled()
+{
+    const bool edits = canEdit();
+
+    // Each label greys with the control it names, and the routing frame with what it holds.
+    juce::Component* const editorControls[] = { &selectorLabel,
+                                                &selectorCombo,
+                                                &enableToggle,
+                                                &useProgramChangeToggle,
+                                                &useControlChangeToggle,
+                                                &wraparoundToggle,
+                                                &invertToggle,
+                                                &minPresetLabel,
+                                                &minPresetCombo,
+                                                &maxPresetLabel,
+                                                &maxPresetCombo,
+                                                &ccModeLabel,
+                                                &ccModeCombo,
+                                                &ccId1Label,
+                                                &ccId1Combo,
+                                                &ccId2Label,
+                                                &ccId2Combo,
+                                                &minValueLabel,
+                                                &minValueCombo,
+                                                &maxValueLabel,
+                                                &maxValueCombo,
+                                                &onValueLabel,
+                                                &onValueCombo,
+                                                &offPresetLabel,
+                                                &offPresetCombo,
+                                                &onPresetLabel,
+                                                &onPresetCombo,
+                                                &globalRoutingGroup,
+                                                &midiInputPortLabel,
+                                                &midiInputPortCombo,
+                                                &routeToAllSelectorsToggle };
+
+    for (auto* c : editorControls)
+        setControlEnabled (*c, edits);
+
+    for (size_t k = 0; k < channelCheckboxes.size(); ++k)
+    {
+        setControlEnabled (channelLabels[k], edits);
+        setControlEnabled (channelCheckboxes[k], edits);
+    }
+
+    setControlEnabled (saveSettingsButton, canStore());
+    returnKeyboardFocus();
+}
+
+void MainComponent::setControlEnabled (juce::Component& control, bool enabled)
+{
+    if (! enabled && control.hasKeyboardFocus (true))
+        holdKeyboardFocus();
+
+    // Return pressed on a combo box just after a step asks for its list, which opens only when
+    // that request is handled, after the step's write has greyed the box: it is closed then.
+    auto* combo = dynamic_cast<juce::ComboBox*> (&control);
+    const bool listAskedFor = ! enabled && combo != nullptr && combo->isPopupActive();
+
+    control.setEnabled (enabled);
+
+    if (listAskedFor)
+        juce::MessageManager::callAsync (
+            [greyed = juce::Component::SafePointer<juce::ComboBox> (combo)]
+            {
+                if (greyed != nullptr && ! greyed->isEnabled())
+                    greyed->hidePopup();
+            });
+}
+
+//==============================================================================
+// Keyboard focus
+
+void MainComponent::holdKeyboardFocus()
+{
+    auto* focused = juce::Component::getCurrentlyFocusedComponent();
+
+    if (focused == nullptr || focused == this)
+        return;
+
+    setWantsKeyboardFocus (true);
+    grabKeyboardFocus();
+
+    if (hasKeyboardFocus (false))
+        focusHeldFor = focused;
+    else
+        setWantsKeyboardFocus (false);
+}
+
+void MainComponent::returnKeyboardFocus()
+{
+    auto* control = focusHeldFor.getComponent();
+
+    // Keys pressed while a reply is awaited stay here, refused like clicks on the greyed control.
+    if (control != nullptr && isTimerRunning (replyTimer))
+        return;
+
+    if (control == nullptr || ! (control->isShowing() && control->isEnabled() && control->getWantsKeyboardFocus()))
+    {
+        releaseKeyboardFocus();
+        return;
+    }
+
+    auto* focused = juce::Component::getCurrentlyFocusedComponent();
+
+    // With the window in the background the focus goes back when the window gets it again, to
+    // this component first (focusGained).
+    if (focused == nullptr)
+        return;
+
+    // The user put the focus on another control: it stays there. JUCE moving it to the window
+    // itself was not the user's doing.
+    if (focused != this && focused != getTopLevelComponent())
+    {
+        releaseKeyboardFocus();
+        return;
+    }
+
+    control->grabKeyboardFocus();
+
+    // Held on when the grab failed (the window lost the system focus a moment ago), so that the
+    // focus still comes back through focusGained.
+    if (control->hasKeyboardFocus (true))
+        releaseKeyboardFocus();
+}
+
+void MainComponent::releaseKeyboardFocus()
+{
+    focusHeldFor = nullptr;
+    setWantsKeyboardFocus (false);
+}
+
+void MainComponent::focusGained (FocusChangeType)
+{
+    // Taking the focus for a hold comes here before the hold is recorded, and hands nothing back.
+    if (focusHeldFor != nullptr)
+        returnKeyboardFocus();
+}
+
+void MainComponent::focusLost (FocusChangeType)
+{
+    // The user put the focus on another control: it stays there. The window losing the system
+    // focus, or an alert taking it, leaves the hold as it is.
+    auto* focused = juce::Component::getCurrentlyFocusedComponent();
+    auto* window = getTopLevelComponent();
+
+    if (focused != nullptr && focused != window && window->isParentOf (focused))
+        releaseKeyboardFocus();
+}
+
+void MainComponent::globalFocusChanged (juce::Component* focused)
+{
+    if (focused == nullptr)
+        return;
+
+    if (isParentOf (focused))
+    {
+        lastFocusedControl = focused;
+        return;
+    }
+
+    // The window itself takes the focus only when JUCE has lost track of it: the system focus
+    // came back late, after an alert or a control's grab. The user's control gets it back, or
+    // this component holds it while that control is greyed.
+    if (focused == this || focused != getTopLevelComponent())
+        return;
+
+    if (focusHeldFor != nullptr)
+    {
+        grabKeyboardFocus();
+        return;
+    }
+
+    auto* control = lastFocusedControl.getComponent();
+
+    if (control != nullptr && control->isShowing() && control->isEnabled() && control->getWantsKeyboardFocus())
+        control->grabKeyboardFocus();
+}
+
+bool MainComponent::keyPressed (const juce::KeyPress&)
+{
+    // Only keys that come to this component itself: those of other controls pass on up.
+    return focusHeldFor != nullptr && hasKeyboardFocus (false);
 }
 
 //==============================================================================
