@@ -618,14 +618,9 @@ void MainComponent::showWarning (const juce::String& title, const juce::String& 
 {
     // Modal: posted MIDI messages and timers go on being handled while the box is open, so
     // every caller has settled the engine before it gets here.
-    const juce::Component::SafePointer<juce::Component> focused (juce::Component::getCurrentlyFocusedComponent());
+    const juce::Component::SafePointer<juce::Component> focused (keyboardFocusBeforeAlert());
     juce::AlertWindow::showMessageBox (juce::MessageBoxIconType::WarningIcon, title, message, "Shucks", nullptr);
-
-    // JUCE's modal loop notes the focus only once the alert has taken it: the keyboard goes back
-    // to where the user had it here.
-    if (focused != nullptr && isParentOf (focused) && focused->isShowing() && focused->getWantsKeyboardFocus()
-        && ! focused->isCurrentlyBlockedByAnotherModalComponent())
-        focused->grabKeyboardFocus();
+    keyboardFocusAfterAlert (focused.getComponent());
 }
 
 //==============================================================================
@@ -1667,7 +1662,7 @@ void MainComponent::updateControlsEnabled()
 void MainComponent::setControlEnabled (juce::Component& control, bool enabled)
 {
     if (! enabled && control.hasKeyboardFocus (true))
-        holdKeyboardFocus();
+        holdKeyboardFocusFor (*juce::Component::getCurrentlyFocusedComponent());
 
     // Return pressed on a combo box just after a step asks for its list, which opens only when
     // that request is handled, after the step's write has greyed the box: it is closed then.
@@ -1688,18 +1683,62 @@ void MainComponent::setControlEnabled (juce::Component& control, bool enabled)
 //==============================================================================
 // Keyboard focus
 
-void MainComponent::holdKeyboardFocus()
+void MainComponent::noteKeyboardFocusForWindow()
 {
+    // When the window gets the system focus back, it hands the keyboard to the component it noted
+    // on losing that focus. Around an alert it hears of that loss only once the alert has the
+    // keyboard, and of the gain only after the keyboard is back here, however late: its note would
+    // name a control the user left long before, or nothing, and it would give the keyboard to that
+    // or to itself. So the note follows the keyboard, made as the loss makes it.
+    auto* peer = getPeer();
     auto* focused = juce::Component::getCurrentlyFocusedComponent();
 
-    if (focused == nullptr || focused == this)
+    if (peer == nullptr || focused == nullptr || ! (focused == this || isParentOf (focused))
+        || ! focused->getWantsKeyboardFocus() || peer->getLastFocusedSubcomponent() == focused)
         return;
 
+    peer->handleFocusLoss();
+    peer->handleFocusGain();
+}
+
+juce::Component* MainComponent::keyboardFocusBeforeAlert()
+{
+    // Noted now: the alert may take the keyboard before the change of focus that led here is seen.
+    noteKeyboardFocusForWindow();
+    return juce::Component::getCurrentlyFocusedComponent();
+}
+
+void MainComponent::keyboardFocusAfterAlert (juce::Component* focused)
+{
+    // JUCE's modal loop notes the focus only once the alert has taken it: the keyboard goes back
+    // to where the user had it here.
+    auto* control = focused == this ? focusHeldFor.getComponent() : focused;
+
+    if (control == nullptr || ! isParentOf (control) || ! control->isShowing()
+        || control->isCurrentlyBlockedByAnotherModalComponent())
+        return;
+
+    if (control->getWantsKeyboardFocus())
+    {
+        releaseKeyboardFocus();
+        control->grabKeyboardFocus();
+        return;
+    }
+
+    // Greyed while the alert was open: held as the greying would have held it, and noted at once,
+    // before the system focus coming back can hand the keyboard elsewhere.
+    holdKeyboardFocusFor (*control);
+    returnKeyboardFocus();
+    noteKeyboardFocusForWindow();
+}
+
+void MainComponent::holdKeyboardFocusFor (juce::Component& control)
+{
     setWantsKeyboardFocus (true);
     grabKeyboardFocus();
 
     if (hasKeyboardFocus (false))
-        focusHeldFor = focused;
+        focusHeldFor = &control;
     else
         setWantsKeyboardFocus (false);
 }
@@ -1770,16 +1809,19 @@ void MainComponent::globalFocusChanged (juce::Component* focused)
     if (focused == nullptr)
         return;
 
-    if (isParentOf (focused))
+    if (focused == this || isParentOf (focused))
     {
-        lastFocusedControl = focused;
+        if (focused != this)
+            lastFocusedControl = focused;
+
+        noteKeyboardFocusForWindow();
         return;
     }
 
     // The window itself takes the focus only when JUCE has lost track of it: the system focus
     // came back late, after an alert or a control's grab. The user's control gets it back, or
     // this component holds it while that control is greyed.
-    if (focused == this || focused != getTopLevelComponent())
+    if (focused != getTopLevelComponent())
         return;
 
     if (focusHeldFor != nullptr)

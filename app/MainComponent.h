@@ -217,10 +217,16 @@ private:
 
     // JUCE gives the keyboard away when the focused control is greyed, and nothing gives it back:
     // this component takes it instead, and hands it back once the control can act again.
-    void holdKeyboardFocus();
+    void holdKeyboardFocusFor (juce::Component& control);
     void returnKeyboardFocus();
     void releaseKeyboardFocus();
     void globalFocusChanged (juce::Component* focused) override;
+
+    // An alert takes the keyboard from the window: it comes back to the user's control afterwards,
+    // and the window's own note of where it was is kept right for when the system focus returns.
+    void noteKeyboardFocusForWindow();
+    juce::Component* keyboardFocusBeforeAlert();
+    void keyboardFocusAfterAlert (juce::Component* focused);
 
     // Editor helpers
     void clearEditor (bool full);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/MainComponent.h"
+#include "app/Vantorel.h"
 #include "app/ZUNDeviceListBox.h"
 #include "harness/GuiTestHelpers.h"
 #include "sim/SimulatedInterface.h"
@@ -126,7 +127,17 @@ protected:
         return *component;
     }
 
-    MainComponent& mc() { return *component; }
+    /** The program's own main window, shown, with the main component it owns. */
+    MainComponent& makeMainWindow()
+    {
+        window = std::make_unique<Vantorel::MainWindow> ("Quorvel");
+        return mc();
+    }
+
+    MainComponent& mc()
+    {
+        return component != nullptr ? *component : *dynamic_cast<MainComponent*> (window->getContentComponent());
+    }
 
     /** Turns on the monitor, as ticking "Show MIDI Messages" does. */
     void showMessages() { mc().showMidiMessagesToggle.setToggleState (true, juce::dontSendNotification); }

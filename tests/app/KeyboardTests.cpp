@@ -231,4 +231,204 @@ TEST_F (KeyboardDuringAWait, AfterATimeOutOrARefusalTheFocusIsBackOnTheControlOn
     EXPECT_TRUE (control.getToggleState());
     EXPECT_EQ (box->getSelector (0).channelMask, 0x0005 | 0x0008);
 }
+
+//==============================================================================
+// An alert takes the keyboard from the window before the window hears that it lost the system
+// focus. When that focus comes back, however late, the keyboard must be where the user had it.
+enum class Alert
+{
+    timeOut,
+    refusal
+};
+
+void PrintTo (Alert alert, std::ostream* os) { *os << (alert == Alert::timeOut ? "time-out" : "refusal"); }
+
+class KeyboardAfterAnAlert : public ShownWindow, public ::testing::WithParamInterface<Alert>
+{
+protected:
+    /** The next selector write ends in the alert of this test's kind. */
+    void nextWriteEndsInTheAlert (Interface& box)
+    {
+        Interface::Fault fault;
+        fault.noReply = GetParam() == Alert::timeOut;
+
+        if (GetParam() == Alert::refusal)
+            fault.errorAck = Interface::AckReply { -1, 0, 9 };
+
+        fault.delayMs = 100;
+        fault.times = 1;
+        box.setFault (Request::selectorWrite, fault);
+    }
+
+    /** Presses a key on the focused control and waits until the alert it ends in is answered. */
+    void pressAndAnswerTheAlert (int keyCode)
+    {
+        const auto seen = catcher.alerts.size();
+        press (keyCode);
+        ASSERT_TRUE (
+            harness::pumpUntil ([&] { return catcher.alerts.size() == seen + 1 && catcher.openCount() == 0; }, 5000));
+        EXPECT_EQ (catcher.alerts.back().title, GetParam() == Alert::timeOut ? "Time Out Error" : "Ack Error");
+    }
+
+    // Open long enough for the window to hear that it lost the system focus, as with a user.
+    harness::AlertCatcher catcher { 200 };
+};
+
+TEST_P (KeyboardAfterAnAlert, TheKeyboardIsBackOnTheUsersControlNotOnOneLeftBefore)
+{
+    auto box = readInFocusedWindow (100);
+    auto& m = mc();
+    auto& channel2 = m.channelCheckboxes[1]; // the Preset selector listens on channels 1 and 3
+    auto& channel5 = m.channelCheckboxes[4];
+
+    focus (channel5);
+    window->getPeer()->handleFocusLoss();
+    windowGainsFocus();
+    ASSERT_TRUE (channel5.hasKeyboardFocus (false));
+
+    focus (channel2);
+    nextWriteEndsInTheAlert (*box);
+    pressAndAnswerTheAlert (juce::KeyPress::returnKey);
+    ASSERT_EQ (box->getRequestCount (Request::selectorWrite), 1);
+
+    window->getPeer()->handleFocusGain();
+    EXPECT_TRUE (channel2.hasKeyboardFocus (false)) << "the keyboard is on " << focusedName();
+
+    press (juce::KeyPress::returnKey);
+    ASSERT_TRUE (harness::pumpUntil ([&] { return box->getRequestCount (Request::selectorWrite) == 2; }))
+        << "the Return sent nothing";
+    settle (150);
+    EXPECT_FALSE (channel2.getToggleState());
+    EXPECT_FALSE (channel5.getToggleState());
+    EXPECT_EQ (box->getSelector (0).channelMask, 0x0005) << "only channels 1 and 3, as before both Returns";
+}
+
+TEST_P (KeyboardAfterAnAlert, AKeyPressedAsTheWindowGetsTheSystemFocusBackActsOnTheControl)
+{
+    auto box = readInFocusedWindow (100);
+    auto& m = mc();
+
+    // Presets 1 to 3, "Min Select" on 1.
+    focus (m.minPresetCombo);
+    nextWriteEndsInTheAlert (*box);
+    pressAndAnswerTheAlert (juce::KeyPress::downKey);
+    ASSERT_EQ (m.minPresetCombo.getSelectedId(), 2);
+
+    // The system focus comes back, and the user's next key follows it at once.
+    window->getPeer()->handleFocusGain();
+    window->getPeer()->handleKeyPress (juce::KeyPress (juce::KeyPress::downKey));
+    ASSERT_TRUE (harness::pumpUntil ([&] { return box->getRequestCount (Request::selectorWrite) == 2; }))
+        << "the Down was lost; the keyboard is on " << focusedName();
+
+    ASSERT_TRUE (backOn (m.minPresetCombo));
+    settle (150);
+    EXPECT_EQ (m.minPresetCombo.getSelectedId(), 3);
+    EXPECT_EQ (box->getSelector (0).minPreset, 3);
+}
+
+// The user moves on before the window hears that it has the system focus back.
+TEST_P (KeyboardAfterAnAlert, AControlTheUserTabsToBeforeTheSystemFocusComesBackKeepsTheKeyboard)
+{
+    auto box = readInFocusedWindow (100);
+    auto& m = mc();
+    auto& channel2 = m.channelCheckboxes[1];
+    auto& channel3 = m.channelCheckboxes[2];
+
+    focus (channel2);
+    nextWriteEndsInTheAlert (*box);
+    pressAndAnswerTheAlert (juce::KeyPress::returnKey);
+    press (juce::KeyPress::tabKey);
+    ASSERT_TRUE (channel3.hasKeyboardFocus (false));
+
+    window->getPeer()->handleFocusGain();
+    EXPECT_TRUE (channel3.hasKeyboardFocus (false)) << "the keyboard is on " << focusedName();
+
+    press (juce::KeyPress::returnKey);
+    ASSERT_TRUE (harness::pumpUntil ([&] { return box->getRequestCount (Request::selectorWrite) == 2; }));
+    settle (150);
+    EXPECT_TRUE (channel2.getToggleState());
+    EXPECT_FALSE (channel3.getToggleState());
+    EXPECT_EQ (box->getSelector (0).channelMask, 0x0003) << "channel 2 as the first Return left it, channel 3 off";
+}
+
+INSTANTIATE_TEST_SUITE_P (AfterEachAlert,
+                          KeyboardAfterAnAlert,
+                          ::testing::Values (Alert::timeOut, Alert::refusal),
+                          [] (const auto& info) { return info.param == Alert::timeOut ? "timeOut" : "refusal"; });
+
+//==============================================================================
+// A late reply, while an alert is open, carries a stalled read on and greys "Save Settings", which
+// had the keyboard when the alert came: after the alert the keyboard waits, as for any greyed
+// control, and goes back to the button when the read ends.
+TEST_F (KeyboardDuringAWait, AControlGreyedWhileAnAlertIsOpenGetsTheKeyboardBackOnlyWhenItCanAct)
+{
+    auto box = addInterface (smallInterface());
+    auto& m = makeFocusedWindow();
+    ASSERT_TRUE (searchSelectAndRead());
+
+    const auto late = [&box] (Request request, int delayMs)
+    {
+        Interface::Fault fault;
+        fault.delayMs = delayMs;
+        fault.times = 1;
+        box->setFault (request, fault);
+    };
+
+    // The first two steps' replies come after their time-outs: the first once its alert is answered,
+    // the second while its alert is open. The third comes in time, after that alert is answered.
+    late (Request::midiInfo, 2200);
+    late (Request::deviceInfo, 1800);
+    late (Request::presetName, 700);
+
+    // The first alert is answered at once, the second only once the late reply has carried the
+    // read on to the preset names.
+    juce::StringArray titles;
+    juce::Component::SafePointer<juce::AlertWindow> seen, answered;
+    Probe answerer (
+        [&]
+        {
+            auto* alert = dynamic_cast<juce::AlertWindow*> (juce::Component::getCurrentlyModalComponent());
+
+            if (alert == nullptr || alert == answered)
+                return;
+
+            if (alert != seen)
+                titles.add ((seen = alert)->getName());
+
+            if (titles.size() == 2 && m.requestState != MainComponent::ReadingPresetNames)
+                return;
+
+            answered = alert;
+            harness::findButton (*alert, "Shucks")->triggerClick();
+        });
+    const auto answeredAndClosed = [&] (int count)
+    {
+        return harness::pumpUntil (
+            [&] { return titles.size() == count && juce::Component::getNumCurrentlyModalComponents() == 0; }, 5000);
+    };
+
+    focus (m.getSettingsButton);
+    press (juce::KeyPress::returnKey);
+    ASSERT_TRUE (answeredAndClosed (1));
+    ASSERT_TRUE (m.saveSettingsButton.isEnabled()) << "a stalled read holds nothing back";
+    focus (m.saveSettingsButton);
+
+    ASSERT_TRUE (answeredAndClosed (2));
+    ASSERT_EQ (m.requestState, MainComponent::ReadingPresetNames);
+    ASSERT_FALSE (m.saveSettingsButton.isEnabled());
+
+    window->getPeer()->handleFocusGain();
+    EXPECT_TRUE (m.hasKeyboardFocus (false)) << "the keyboard is on " << focusedName();
+    const auto during = look();
+    press (juce::KeyPress::returnKey);
+    EXPECT_EQ (look(), during);
+    EXPECT_EQ (m.requestState, MainComponent::ReadingPresetNames) << "the Return started another request";
+
+    ASSERT_TRUE (backOn (m.saveSettingsButton));
+    ASSERT_TRUE (m.settingsLoaded);
+    press (juce::KeyPress::returnKey);
+    ASSERT_TRUE (harness::pumpUntil ([&box] { return box->getStoreCount() == 1; }));
+    settle();
+    EXPECT_EQ (titles, juce::StringArray ({ "Time Out Error", "Time Out Error" }));
+}
 } // namespace

@@ -10,11 +10,11 @@ namespace apptest
 class ShownWindow : public AppTest
 {
 protected:
-    /** A component in a window on the display that has the system focus, so that controls can
-        take the keyboard focus. */
+    /** The program's main window on the display, with the system focus, so that controls can take
+        the keyboard focus. */
     MainComponent& makeFocusedWindow()
     {
-        auto& m = makeComponent (true);
+        auto& m = makeMainWindow();
         window->toFront (true);
         harness::pumpUntil ([this] { return window->getPeer() != nullptr && window->getPeer()->isFocused(); }, 5000);
         harness::pump (100);
@@ -107,6 +107,20 @@ protected:
     {
         window->getPeer()->handleFocusGain();
         harness::handlePending();
+    }
+
+    /** The component that has the keyboard focus, for a failure's message. */
+    static juce::String focusedName()
+    {
+        auto* focused = juce::Component::getCurrentlyFocusedComponent();
+
+        if (focused == nullptr)
+            return "nothing";
+
+        const auto text = dynamic_cast<juce::Button*> (focused) != nullptr
+                              ? dynamic_cast<juce::Button*> (focused)->getButtonText()
+                              : focused->getName();
+        return juce::String (typeid (*focused).name()) + " '" + text + "'";
     }
 
     /** What an input could change: every toggle, every combo's selection, what was sent, an open
