@@ -1818,9 +1818,9 @@ void MainComponent::globalFocusChanged (juce::Component* focused)
         return;
     }
 
-    // The window itself takes the focus only when JUCE has lost track of it: the system focus
-    // came back late, after an alert or a control's grab. The user's control gets it back, or
-    // this component holds it while that control is greyed.
+    // The window itself takes the focus when the system focus comes back and its note names
+    // nothing that can take the keyboard (the control was greyed or hidden since). The user's
+    // control gets it back, or this component holds it while that control is greyed.
     if (focused != getTopLevelComponent())
         return;
 
