@@ -618,7 +618,8 @@ void MainComponent::showWarning (const juce::String& title, const juce::String& 
 {
     // Modal: posted MIDI messages and timers go on being handled while the box is open, so
     // every caller has settled the engine before it gets here.
-    const juce::Component::SafePointer<juce::Component> focused (keyboardFocusBeforeAlert());
+    noteKeyboardFocusForWindow();
+    const juce::Component::SafePointer<juce::Component> focused (juce::Component::getCurrentlyFocusedComponent());
     juce::AlertWindow::showMessageBox (juce::MessageBoxIconType::WarningIcon, title, message, "Shucks", nullptr);
     keyboardFocusAfterAlert (focused.getComponent());
 }
@@ -1689,7 +1690,8 @@ void MainComponent::noteKeyboardFocusForWindow()
     // on losing that focus. Around an alert it hears of that loss only once the alert has the
     // keyboard, and of the gain only after the keyboard is back here, however late: its note would
     // name a control the user left long before, or nothing, and it would give the keyboard to that
-    // or to itself. So the note follows the keyboard, made as the loss makes it.
+    // or to itself. So the note follows the keyboard, made as the loss makes it, and is made
+    // again before each alert, which may come before the last change of focus is seen.
     auto* peer = getPeer();
     auto* focused = juce::Component::getCurrentlyFocusedComponent();
 
@@ -1699,13 +1701,6 @@ void MainComponent::noteKeyboardFocusForWindow()
 
     peer->handleFocusLoss();
     peer->handleFocusGain();
-}
-
-juce::Component* MainComponent::keyboardFocusBeforeAlert()
-{
-    // Noted now: the alert may take the keyboard before the change of focus that led here is seen.
-    noteKeyboardFocusForWindow();
-    return juce::Component::getCurrentlyFocusedComponent();
 }
 
 void MainComponent::keyboardFocusAfterAlert (juce::Component* focused)

@@ -225,7 +225,6 @@ private:
     // An alert takes the keyboard from the window: it comes back to the user's control afterwards,
     // and the window's own note of where it was is kept right for when the system focus returns.
     void noteKeyboardFocusForWindow();
-    juce::Component* keyboardFocusBeforeAlert();
     void keyboardFocusAfterAlert (juce::Component* focused);
 
     // Editor helpers

@@ -117,9 +117,8 @@ protected:
         if (focused == nullptr)
             return "nothing";
 
-        const auto text = dynamic_cast<juce::Button*> (focused) != nullptr
-                              ? dynamic_cast<juce::Button*> (focused)->getButtonText()
-                              : focused->getName();
+        auto* button = dynamic_cast<juce::Button*> (focused);
+        const auto text = button != nullptr ? button->getButtonText() : focused->getName();
         return juce::String (typeid (*focused).name()) + " '" + text + "'";
     }
 
