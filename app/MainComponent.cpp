@@ -1746,6 +1746,11 @@ void MainComponent::returnKeyboardFocus()
     if (control != nullptr && isTimerRunning (replyTimer))
         return;
 
+    // Minimised, nothing shows and nothing can take the keyboard: the hold waits for the window to
+    // come back, and focusGained hands the keyboard on before the first key is seen.
+    if (control != nullptr && getPeer() != nullptr && getPeer()->isMinimised())
+        return;
+
     if (control == nullptr || ! (control->isShowing() && control->isEnabled() && control->getWantsKeyboardFocus()))
     {
         releaseKeyboardFocus();

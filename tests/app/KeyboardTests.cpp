@@ -174,6 +174,33 @@ TEST_F (KeyboardDuringAWait, WhenTheWindowItselfIsGivenTheFocusTheControlGetsItB
     EXPECT_EQ (box->getRequestCount (Request::selectorWrite), 2);
 }
 
+// The reply comes while the window is minimised: the keyboard goes back to the control when the
+// window comes back, in time for a key that follows at once.
+TEST_F (KeyboardDuringAWait, AKeyPressedAsAWindowMinimisedDuringTheWaitIsRestoredActsOnTheControl)
+{
+    auto box = readInFocusedWindow (800);
+    auto& m = mc();
+    auto* peer = window->getPeer();
+
+    focus (m.minPresetCombo);
+    press (juce::KeyPress::downKey);
+
+    window->setMinimised (true);
+    ASSERT_TRUE (harness::pumpUntil ([peer] { return peer->isMinimised(); }, 5000)) << "no window manager?";
+    ASSERT_EQ (m.requestState, MainComponent::WritingSettings) << "the reply came before the window was minimised";
+    ASSERT_TRUE (harness::pumpUntil ([&m] { return m.requestState == MainComponent::Idle; }, 5000));
+    ASSERT_TRUE (peer->isMinimised());
+
+    restoreAndPressAtOnce ("Down");
+    ASSERT_TRUE (harness::pumpUntil ([&] { return box->getRequestCount (Request::selectorWrite) == 2; }))
+        << "the Down was lost; the keyboard is on " << focusedName();
+
+    ASSERT_TRUE (backOn (m.minPresetCombo));
+    settle();
+    EXPECT_EQ (m.minPresetCombo.getSelectedId(), 3);
+    EXPECT_EQ (box->getSelector (0).minPreset, 3);
+}
+
 // The window system may hand over a step and a Return together; the list that Return asks for
 // would open only after the step's write has greyed the box.
 TEST_F (KeyboardDuringAWait, ReturnRightAfterAStepOpensNoListOnTheGreyedBox)
@@ -246,8 +273,9 @@ void PrintTo (Alert alert, std::ostream* os) { *os << (alert == Alert::timeOut ?
 class KeyboardAfterAnAlert : public ShownWindow, public ::testing::WithParamInterface<Alert>
 {
 protected:
-    /** The next selector write ends in the alert of this test's kind. */
-    void nextWriteEndsInTheAlert (Interface& box)
+    /** The next selector write ends in the alert of this test's kind, a refusal `delayMs` after
+        the write. */
+    void nextWriteEndsInTheAlert (Interface& box, int delayMs = 100)
     {
         Interface::Fault fault;
         fault.noReply = GetParam() == Alert::timeOut;
@@ -255,7 +283,7 @@ protected:
         if (GetParam() == Alert::refusal)
             fault.errorAck = Interface::AckReply { -1, 0, 9 };
 
-        fault.delayMs = 100;
+        fault.delayMs = delayMs;
         fault.times = 1;
         box.setFault (Request::selectorWrite, fault);
     }
@@ -349,6 +377,36 @@ TEST_P (KeyboardAfterAnAlert, AControlTheUserTabsToBeforeTheSystemFocusComesBack
     EXPECT_TRUE (channel2.getToggleState());
     EXPECT_FALSE (channel3.getToggleState());
     EXPECT_EQ (box->getSelector (0).channelMask, 0x0003) << "channel 2 as the first Return left it, channel 3 off";
+}
+
+// The window is minimised while the reply is awaited, and the alert comes and is answered before
+// the user brings the window back: a key pressed as the window gets the system focus back acts on
+// the control the user had.
+TEST_P (KeyboardAfterAnAlert, AKeyPressedAsAWindowMinimisedDuringTheWaitIsRestoredActsOnTheControl)
+{
+    auto box = readInFocusedWindow (100);
+    auto& m = mc();
+    auto* peer = window->getPeer();
+
+    focus (m.minPresetCombo);
+    nextWriteEndsInTheAlert (*box, 600);
+    press (juce::KeyPress::downKey);
+
+    window->setMinimised (true);
+    ASSERT_TRUE (harness::pumpUntil ([peer] { return peer->isMinimised(); }, 5000)) << "no window manager?";
+    ASSERT_TRUE (catcher.alerts.empty()) << "the alert came before the window was minimised";
+    ASSERT_TRUE (harness::pumpUntil ([&] { return catcher.alerts.size() == 1 && catcher.openCount() == 0; }, 5000));
+    ASSERT_TRUE (peer->isMinimised()) << "the alert brought the window back";
+    ASSERT_EQ (box->getRequestCount (Request::selectorWrite), 1);
+
+    restoreAndPressAtOnce ("Down");
+    ASSERT_TRUE (harness::pumpUntil ([&] { return box->getRequestCount (Request::selectorWrite) == 2; }))
+        << "the Down was lost; the keyboard is on " << focusedName();
+
+    ASSERT_TRUE (backOn (m.minPresetCombo));
+    settle (150);
+    EXPECT_EQ (m.minPresetCombo.getSelectedId(), 3);
+    EXPECT_EQ (box->getSelector (0).minPreset, 3);
 }
 
 INSTANTIATE_TEST_SUITE_P (AfterEachAlert,

@@ -76,6 +76,29 @@ protected:
         harness::pump (20);
     }
 
+    /** Brings the minimised window back through the window manager, as the user does, and
+        presses a real key as soon as the window has the system focus. Nothing is handled here
+        until both are done, so the window hears of its return, of the system focus and of the key
+        together, as a quick user's window does, before anything it posts in reply is handled. */
+    void restoreAndPressAtOnce (const juce::String& key)
+    {
+        ASSERT_TRUE (juce::File ("/usr/bin/xdotool").existsAsFile())
+            << "needs xdotool, which the test command installs";
+        const auto id = juce::String ((juce::pointer_sized_uint) window->getPeer()->getNativeHandle());
+
+        // The input focus, not the window manager's note of the active window: the key goes to it.
+        const auto script = "xdotool windowactivate " + id
+                            + " 2>/dev/null; for i in $(seq 500); do "
+                              "[ \"$(xdotool getwindowfocus)\" = "
+                            + id + " ] && exec xdotool key " + key + "; sleep 0.01; done; exit 1";
+        juce::ChildProcess process;
+        ASSERT_TRUE (process.start (juce::StringArray { "/bin/sh", "-c", script }));
+        ASSERT_TRUE (process.waitForProcessToFinish (15000));
+        ASSERT_EQ (process.getExitCode(), 0u) << "the window never got the system focus back";
+        harness::handlePending();
+        harness::pump (20);
+    }
+
     /** Presses a key as the window system delivers it: to the window's peer, which hands it to
         the focused component (or to the window when nothing has the focus). */
     void press (int keyCode)
