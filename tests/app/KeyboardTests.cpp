@@ -17,7 +17,26 @@ enum class Link
 
 void PrintTo (Link link, std::ostream* os) { *os << (link == Link::fast ? "fast link" : "slow link"); }
 
-class Keyboard : public ShownWindow, public ::testing::WithParamInterface<Link>
+/** The window with keyboard tests' common checks. */
+class KeyboardTest : public ShownWindow
+{
+protected:
+    /** Expects a second Down on "Min Select" (presets 1 to 3, on 2 after the first Down) to have
+        sent its write and left "Min Select" on 3, in the window and on the interface. */
+    void expectTheSecondDownSteppedMinSelect (Interface& box)
+    {
+        ASSERT_TRUE (harness::pumpUntil ([&] { return box.getRequestCount (Request::selectorWrite) == 2; }))
+            << "the Down was lost; the keyboard is on " << focusedName();
+
+        auto& combo = mc().minPresetCombo;
+        ASSERT_TRUE (backOn (combo));
+        settle (150);
+        EXPECT_EQ (combo.getSelectedId(), 3);
+        EXPECT_EQ (box.getSelector (0).minPreset, 3);
+    }
+};
+
+class Keyboard : public KeyboardTest, public ::testing::WithParamInterface<Link>
 {
 protected:
     std::shared_ptr<Interface> readOverTheLink() { return readInFocusedWindow (GetParam() == Link::slow ? 100 : 0); }
@@ -97,7 +116,7 @@ INSTANTIATE_TEST_SUITE_P (OnEachLink,
                           [] (const auto& info) { return info.param == Link::fast ? "fast" : "slow"; });
 
 //==============================================================================
-class KeyboardDuringAWait : public ShownWindow
+class KeyboardDuringAWait : public KeyboardTest
 {
 };
 
@@ -185,20 +204,13 @@ TEST_F (KeyboardDuringAWait, AKeyPressedAsAWindowMinimisedDuringTheWaitIsRestore
     focus (m.minPresetCombo);
     press (juce::KeyPress::downKey);
 
-    window->setMinimised (true);
-    ASSERT_TRUE (harness::pumpUntil ([peer] { return peer->isMinimised(); }, 5000)) << "no window manager?";
+    ASSERT_TRUE (minimise()) << "no window manager?";
     ASSERT_EQ (m.requestState, MainComponent::WritingSettings) << "the reply came before the window was minimised";
     ASSERT_TRUE (harness::pumpUntil ([&m] { return m.requestState == MainComponent::Idle; }, 5000));
     ASSERT_TRUE (peer->isMinimised());
 
     restoreAndPressAtOnce ("Down");
-    ASSERT_TRUE (harness::pumpUntil ([&] { return box->getRequestCount (Request::selectorWrite) == 2; }))
-        << "the Down was lost; the keyboard is on " << focusedName();
-
-    ASSERT_TRUE (backOn (m.minPresetCombo));
-    settle();
-    EXPECT_EQ (m.minPresetCombo.getSelectedId(), 3);
-    EXPECT_EQ (box->getSelector (0).minPreset, 3);
+    expectTheSecondDownSteppedMinSelect (*box);
 }
 
 // The window system may hand over a step and a Return together; the list that Return asks for
@@ -270,7 +282,7 @@ enum class Alert
 
 void PrintTo (Alert alert, std::ostream* os) { *os << (alert == Alert::timeOut ? "time-out" : "refusal"); }
 
-class KeyboardAfterAnAlert : public ShownWindow, public ::testing::WithParamInterface<Alert>
+class KeyboardAfterAnAlert : public KeyboardTest, public ::testing::WithParamInterface<Alert>
 {
 protected:
     /** The next selector write ends in the alert of this test's kind, a refusal `delayMs` after
@@ -345,13 +357,7 @@ TEST_P (KeyboardAfterAnAlert, AKeyPressedAsTheWindowGetsTheSystemFocusBackActsOn
     // The system focus comes back, and the user's next key follows it at once.
     window->getPeer()->handleFocusGain();
     window->getPeer()->handleKeyPress (juce::KeyPress (juce::KeyPress::downKey));
-    ASSERT_TRUE (harness::pumpUntil ([&] { return box->getRequestCount (Request::selectorWrite) == 2; }))
-        << "the Down was lost; the keyboard is on " << focusedName();
-
-    ASSERT_TRUE (backOn (m.minPresetCombo));
-    settle (150);
-    EXPECT_EQ (m.minPresetCombo.getSelectedId(), 3);
-    EXPECT_EQ (box->getSelector (0).minPreset, 3);
+    expectTheSecondDownSteppedMinSelect (*box);
 }
 
 // The user moves on before the window hears that it has the system focus back.
@@ -392,21 +398,14 @@ TEST_P (KeyboardAfterAnAlert, AKeyPressedAsAWindowMinimisedDuringTheWaitIsRestor
     nextWriteEndsInTheAlert (*box, 600);
     press (juce::KeyPress::downKey);
 
-    window->setMinimised (true);
-    ASSERT_TRUE (harness::pumpUntil ([peer] { return peer->isMinimised(); }, 5000)) << "no window manager?";
+    ASSERT_TRUE (minimise()) << "no window manager?";
     ASSERT_TRUE (catcher.alerts.empty()) << "the alert came before the window was minimised";
     ASSERT_TRUE (harness::pumpUntil ([&] { return catcher.alerts.size() == 1 && catcher.openCount() == 0; }, 5000));
     ASSERT_TRUE (peer->isMinimised()) << "the alert brought the window back";
     ASSERT_EQ (box->getRequestCount (Request::selectorWrite), 1);
 
     restoreAndPressAtOnce ("Down");
-    ASSERT_TRUE (harness::pumpUntil ([&] { return box->getRequestCount (Request::selectorWrite) == 2; }))
-        << "the Down was lost; the keyboard is on " << focusedName();
-
-    ASSERT_TRUE (backOn (m.minPresetCombo));
-    settle (150);
-    EXPECT_EQ (m.minPresetCombo.getSelectedId(), 3);
-    EXPECT_EQ (box->getSelector (0).minPreset, 3);
+    expectTheSecondDownSteppedMinSelect (*box);
 }
 
 INSTANTIATE_TEST_SUITE_P (AfterEachAlert,

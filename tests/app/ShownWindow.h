@@ -76,6 +76,13 @@ protected:
         harness::pump (20);
     }
 
+    /** Asks the window manager to minimise the window; false if the window never was. */
+    bool minimise()
+    {
+        window->setMinimised (true);
+        return harness::pumpUntil ([this] { return window->getPeer()->isMinimised(); }, 5000);
+    }
+
     /** Brings the minimised window back through the window manager, as the user does, and
         presses a real key as soon as the window has the system focus. Nothing is handled here
         until both are done, so the window hears of its return, of the system focus and of the key
