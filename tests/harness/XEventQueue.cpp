@@ -5,23 +5,20 @@
 
 namespace harness
 {
-int eventsXlibHasRead()
+bool deliverEventsXlibHasRead()
 {
     auto* display = juce::XWindowSystem::getInstance()->getDisplay();
 
     if (display == nullptr)
-        return 0;
-
-    juce::XWindowSystemUtilities::ScopedXLock lock;
-    return juce::X11Symbols::getInstance()->xEventsQueued (display, QueuedAlready);
-}
-
-bool deliverEventsXlibHasRead()
-{
-    if (eventsXlibHasRead() == 0)
         return false;
 
-    auto* display = juce::XWindowSystem::getInstance()->getDisplay();
+    {
+        juce::XWindowSystemUtilities::ScopedXLock lock;
+
+        if (juce::X11Symbols::getInstance()->xEventsQueued (display, QueuedAlready) == 0)
+            return false;
+    }
+
     juce::LinuxEventLoopInternal::invokeEventLoopCallbackForFd (
         juce::X11Symbols::getInstance()->xConnectionNumber (display));
     return true;
