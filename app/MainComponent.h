@@ -2,6 +2,7 @@
 
 #include "app/EditorLookAndFeel.h"
 #include "app/MidiDeviceListEntry.h"
+#include "app/XEventHandOn.h"
 #include "protocol/DeviceContainer.h"
 #include "protocol/DeviceDiscoveryItem.h"
 #include <array>
@@ -248,6 +249,8 @@ private:
 
     /** The control inside this component that last had the keyboard focus. */
     juce::Component::SafePointer<juce::Component> lastFocusedControl;
+
+    XEventHandOn xEventHandOn { *this };
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainComponent)
 };

@@ -1,6 +1,8 @@
 // Real mouse clicks, made through the X server with xdotool on the window as it is shown: a greyed
-// control takes none, an enabled one acts on it.
+// control takes none, an enabled one acts on it, and every click is handled when it comes, with the
+// pointer held still after it, whatever the program is doing meanwhile.
 #include "ShownWindow.h"
+#include <iostream>
 
 using namespace apptest;
 
@@ -75,4 +77,114 @@ TEST_F (RealClicks, AGreyedControlTakesNoClickAndAnEnabledOneActs)
     EXPECT_EQ (catcher.alerts[0].title, "Time Out Error");
     EXPECT_EQ (box->getRequestCount (Request::selectorWrite), 1);
 }
+
+//==============================================================================
+enum class Meanwhile
+{
+    nothing,
+    reading
+};
+
+void PrintTo (Meanwhile m, std::ostream* os) { *os << (m == Meanwhile::nothing ? "idle" : "reading"); }
+
+class ClicksWithThePointerStill : public ShownWindow, public ::testing::WithParamInterface<Meanwhile>
+{
+};
+
+// The pointer rests on the control, the button is pressed, held and released, and nothing moves
+// after: no further X event comes from outside. Whatever the program asked the X server meanwhile
+// (the desktop's pointer poll, a paint's wait for the last one, the window's state), the click
+// acts at once, not when some later event comes or the mouse next moves. Reading, the program
+// reads on until the button is up, then finishes the read it is in and goes quiet: a click left
+// waiting may wait for good.
+TEST_P (ClicksWithThePointerStill, EachClickActsWithNoFurtherEventFromOutside)
+{
+    auto box = addInterface (smallInterface());
+    auto& m = makeFocusedWindow();
+    showMessages();
+    ASSERT_TRUE (searchSelectAndRead());
+
+    Interface::Fault slow;
+    slow.delayMs = 20;
+
+    for (auto request : { Request::midiInfo,
+                          Request::deviceInfo,
+                          Request::presetName,
+                          Request::portInfo,
+                          Request::selectorInfo,
+                          Request::routeInfo })
+        box->setFault (request, slow);
+
+    bool keepReading = false;
+    const Probe reader (
+        [&]
+        {
+            if (keepReading && m.requestState == MainComponent::Idle)
+                m.buttonClicked (&m.getSettingsButton);
+        });
+
+    struct Clicks : juce::Button::Listener
+    {
+        void buttonClicked (juce::Button*) override { ++count; }
+        int count = 0;
+    } getSettingsClicks;
+
+    m.getSettingsButton.addListener (&getSettingsClicks);
+
+    int late = 0, releasedDuringARead = 0, mostRefreshes = 0;
+    double latest = 0;
+    const int holdsMs[] = { 60, 100, 150 };
+    const int clicks = 36;
+
+    for (int i = 0; i < clicks; ++i)
+    {
+        const int holdMs = holdsMs[(i / 2) % 3];
+        auto& target = i % 2 == 0 ? static_cast<juce::Button&> (m.getSettingsButton) : m.showMidiMessagesToggle;
+        SCOPED_TRACE (target.getButtonText() + ", held " + juce::String (holdMs) + " ms");
+
+        const auto readsBefore = getSettingsClicks.count;
+        const auto tickedBefore = m.showMidiMessagesToggle.getToggleState();
+        keepReading = GetParam() == Meanwhile::reading;
+        const auto click =
+            clickWithThePointerStill (target,
+                                      holdMs,
+                                      5000,
+                                      [&]
+                                      {
+                                          releasedDuringARead +=
+                                              keepReading && m.requestState != MainComponent::Idle ? 1 : 0;
+                                          keepReading = false;
+                                      });
+        ASSERT_TRUE (click.handled) << "the click waited for the pointer to move";
+        // Counted in the window's own refreshes, which slow down with the program under load: a
+        // click Xlib has read is handled at the next refresh or so, one left waiting much later.
+        EXPECT_LE (click.refreshesAfterRelease, 3) << "the click waited " << juce::roundToInt (click.msAfterRelease)
+                                                   << " ms for another event to come from the server";
+
+        if (&target == &m.getSettingsButton)
+            EXPECT_EQ (getSettingsClicks.count, readsBefore + 1) << "Get Settings did not act";
+        else
+            EXPECT_NE (m.showMidiMessagesToggle.getToggleState(), tickedBefore) << "the tick did not change";
+
+        mostRefreshes = juce::jmax (mostRefreshes, click.refreshesAfterRelease);
+        late += click.msAfterRelease > 300 ? 1 : 0;
+        latest = juce::jmax (latest, click.msAfterRelease);
+        ASSERT_TRUE (harness::pumpUntil ([&m] { return m.requestState == MainComponent::Idle; }, 5000));
+    }
+
+    m.getSettingsButton.removeListener (&getSettingsClicks);
+    std::cout << clicks << " clicks, " << releasedDuringARead << " released during a read, " << late
+              << " handled more than 300 ms after the release, the latest after " << juce::roundToInt (latest)
+              << " ms, " << mostRefreshes << " refreshes\n";
+
+    if (GetParam() == Meanwhile::reading)
+    {
+        EXPECT_GE (releasedDuringARead, clicks / 2) << "too few clicks came while a read went on";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P (Meanwhile,
+                          ClicksWithThePointerStill,
+                          ::testing::Values (Meanwhile::nothing, Meanwhile::reading),
+                          [] (const auto& info) { return info.param == Meanwhile::nothing ? "idle" : "reading"; });
 } // namespace

@@ -4,7 +4,6 @@
 // server, and key presses through the window's peer to the focused component. Tests built on this
 // run alone, so that no other test's window lies over theirs or takes the system focus from it.
 #include "AppTestSupport.h"
-#include <harness/XEventQueue.h>
 
 namespace apptest
 {
@@ -40,52 +39,115 @@ protected:
         return box;
     }
 
-    /** Moves the pointer to the middle of `target` on the screen and clicks the left button. */
-    void realClick (juce::Component& target)
+    /** How the window took one real click. */
+    struct Click
+    {
+        bool handled = false; /**< the release reached the window, or a list opened on the press took it */
+        double msAfterRelease = 0; /**< from the button's release to the window handling it */
+        int refreshesAfterRelease = 0; /**< the window's refreshes in that time */
+    };
+
+    /** Moves the pointer to the middle of `target` on the screen and lets it rest there, then
+        presses the left button and releases it after `holdMs`, and waits up to `waitMs` for the
+        window to handle the click. The pointer stays where it is. `released` is called once the
+        button is up.
+
+        While it waits, nothing here asks the X server anything or moves the pointer, as a user's
+        still hand asks nothing: whatever Xlib has already read of the click, the program must
+        hand on by itself. So the click is watched through a listener on the window, not a global
+        one (which would have the desktop ask for the pointer every 100 ms). */
+    Click clickWithThePointerStill (
+        juce::Component& target,
+        int holdMs,
+        int waitMs,
+        const std::function<void()>& released = [] {})
     {
         const juce::File xdotool ("/usr/bin/xdotool");
-        ASSERT_TRUE (xdotool.existsAsFile()) << "needs xdotool, which the test command installs";
-        ASSERT_TRUE (target.isShowing());
+        Click click;
+
+        if (! xdotool.existsAsFile() || ! target.isShowing())
+        {
+            ADD_FAILURE() << "needs xdotool, which the test command installs, and a shown target";
+            return click;
+        }
 
         struct MouseButtons : juce::MouseListener
         {
             void mouseDown (const juce::MouseEvent&) override { ++downs; }
-            void mouseUp (const juce::MouseEvent&) override { ++ups; }
-            int downs = 0, ups = 0;
+            void mouseUp (const juce::MouseEvent&) override
+            {
+                ++ups;
+                upAt = juce::Time::getMillisecondCounterHiRes();
+                refreshesAtUp = refreshes;
+            }
+            int downs = 0, ups = 0, refreshes = 0, refreshesAtUp = 0;
+            double upAt = 0;
         } buttons;
 
-        // Every component's mouse events reach a global listener, a greyed one's too.
-        juce::Desktop::getInstance().addGlobalMouseListener (&buttons);
+        // A greyed control's mouse events reach the window's listeners too.
+        auto* window = target.getTopLevelComponent();
+        window->addMouseListener (&buttons, true);
         const auto centre = target.getScreenBounds().getCentre();
+        juce::StringArray command { xdotool.getFullPathName(),
+                                    "mousemove",
+                                    "--sync",
+                                    juce::String (centre.x),
+                                    juce::String (centre.y),
+                                    "sleep",
+                                    "0.15",
+                                    "mousedown",
+                                    "1",
+                                    "sleep",
+                                    juce::String (holdMs / 1000.0, 3),
+                                    "mouseup",
+                                    "1" };
         juce::ChildProcess process;
-        ASSERT_TRUE (process.start (juce::StringArray { xdotool.getFullPathName(),
-                                                        "mousemove",
-                                                        "--sync",
-                                                        juce::String (centre.x),
-                                                        juce::String (centre.y),
-                                                        "click",
-                                                        "1" }));
-        const bool done = harness::pumpUntil ([&process] { return ! process.isRunning(); }, 10000);
-        // A list that opens on the press takes the release itself, once it is shown.
-        const auto modal = [] { return juce::ModalComponentManager::getInstance()->getNumModalComponents() > 0; };
-        // JUCE 7.0.5 reads X events only when its connection has new data. A round trip on the
-        // message thread (the desktop asks for the pointer every 100 ms while this listener is on; a
-        // paint asks whether the last one is done) can pull the click into Xlib's queue, where it
-        // waits for the next event from the server: in use, the user's next move of the mouse.
-        // Handing such events on stands in for that move.
-        const bool handled = harness::pumpUntil (
-            [&]
-            {
-                if (buttons.ups > 0 || (buttons.downs > 0 && modal()))
-                    return true;
 
-                harness::deliverEventsXlibHasRead();
-                return false;
-            },
-            10000);
-        juce::Desktop::getInstance().removeGlobalMouseListener (&buttons);
-        ASSERT_TRUE (done && process.getExitCode() == 0);
-        ASSERT_TRUE (handled) << "the click never reached the window";
+        if (! process.start (command))
+        {
+            window->removeMouseListener (&buttons);
+            ADD_FAILURE() << "xdotool did not start";
+            return click;
+        }
+
+        // Counted from the release, which the server has passed on by the time xdotool ends.
+        const juce::VBlankAttachment refreshes (window, [&buttons] { ++buttons.refreshes; });
+        double releasedAt = 0;
+        const auto buttonUp = [&]
+        {
+            if (releasedAt == 0 && ! process.isRunning())
+            {
+                releasedAt = juce::Time::getMillisecondCounterHiRes();
+                buttons.refreshes = 0;
+                released();
+            }
+
+            return releasedAt != 0;
+        };
+        // A list that opens on the press takes the release itself, once it is shown.
+        const auto listTookIt = [&buttons]
+        { return buttons.downs > 0 && juce::ModalComponentManager::getInstance()->getNumModalComponents() > 0; };
+
+        const bool ended = harness::pumpUntil (buttonUp, 10000);
+        harness::pumpUntil ([&] { return buttons.ups > 0 || listTookIt(); }, waitMs);
+        window->removeMouseListener (&buttons);
+        EXPECT_TRUE (ended && process.getExitCode() == 0) << "xdotool failed";
+
+        click.handled = buttons.ups > 0 || listTookIt();
+        const auto handledAt = buttons.ups > 0 ? buttons.upAt : juce::Time::getMillisecondCounterHiRes();
+        click.msAfterRelease = juce::jmax (0.0, handledAt - releasedAt);
+        click.refreshesAfterRelease = buttons.ups == 0            ? buttons.refreshes
+                                      : buttons.upAt > releasedAt ? buttons.refreshesAtUp
+                                                                  : 0;
+        return click;
+    }
+
+    /** Clicks the middle of `target` for real, as clickWithThePointerStill does, and lets what the
+        click started be handled. */
+    void realClick (juce::Component& target)
+    {
+        ASSERT_TRUE (target.isShowing());
+        ASSERT_TRUE (clickWithThePointerStill (target, 0, 10000).handled) << "the click never reached the window";
         harness::handlePending();
         harness::pump (20);
     }
