@@ -343,13 +343,10 @@ MainComponent::MainComponent()
 
     createGUI();
     clrGUI (true);
-    juce::Desktop::getInstance().addFocusChangeListener (this);
 }
 
 MainComponent::~MainComponent()
 {
-    juce::Desktop::getInstance().removeFocusChangeListener (this);
-
     for (auto* button : { &clearLogButton, &searchButton, &getSettingsButton, &saveSettingsButton })
         button->removeListener (this);
 
@@ -618,10 +615,11 @@ void MainComponent::showWarning (const juce::String& title, const juce::String& 
 {
     // Modal: posted MIDI messages and timers go on being handled while the box is open, so
     // every caller has settled the engine before it gets here.
-    noteKeyboardFocusForWindow();
-    const juce::Component::SafePointer<juce::Component> focused (juce::Component::getCurrentlyFocusedComponent());
-    juce::AlertWindow::showMessageBox (juce::MessageBoxIconType::WarningIcon, title, message, "Shucks", nullptr);
-    keyboardFocusAfterAlert (focused.getComponent());
+    keyboardFocus.aroundAlert (
+        [&] {
+            juce::AlertWindow::showMessageBox (
+                juce::MessageBoxIconType::WarningIcon, title, message, "Shucks", nullptr);
+        });
 }
 
 //==============================================================================
@@ -1657,13 +1655,13 @@ void MainComponent::updateControlsEnabled()
     }
 
     setControlEnabled (saveSettingsButton, canStore());
-    returnKeyboardFocus();
+    keyboardFocus.controlsMayHaveChanged();
 }
 
 void MainComponent::setControlEnabled (juce::Component& control, bool enabled)
 {
-    if (! enabled && control.hasKeyboardFocus (true))
-        holdKeyboardFocusFor (*juce::Component::getCurrentlyFocusedComponent());
+    if (! enabled)
+        keyboardFocus.aboutToGrey (control);
 
     // Return pressed on a combo box just after a step asks for its list, which opens only when
     // that request is handled, after the step's write has greyed the box: it is closed then.
@@ -1682,165 +1680,13 @@ void MainComponent::setControlEnabled (juce::Component& control, bool enabled)
 }
 
 //==============================================================================
-// Keyboard focus
+// Keyboard focus: the component holds it for a greyed control
 
-void MainComponent::noteKeyboardFocusForWindow()
-{
-    // When the window gets the system focus back, it hands the keyboard to the component it noted
-    // on losing that focus. Around an alert it hears of that loss only once the alert has the
-    // keyboard, and of the gain only after the keyboard is back here, however late: its note would
-    // name a control the user left long before, or nothing, and it would give the keyboard to that
-    // or to itself. So the note follows the keyboard, made as the loss makes it, and is made
-    // again before each alert, which may come before the last change of focus is seen.
-    auto* peer = getPeer();
-    auto* focused = juce::Component::getCurrentlyFocusedComponent();
+void MainComponent::focusGained (FocusChangeType) { keyboardFocus.holderGainedFocus(); }
 
-    if (peer == nullptr || focused == nullptr || ! (focused == this || isParentOf (focused))
-        || ! focused->getWantsKeyboardFocus() || peer->getLastFocusedSubcomponent() == focused)
-        return;
+void MainComponent::focusLost (FocusChangeType) { keyboardFocus.holderLostFocus(); }
 
-    peer->handleFocusLoss();
-    peer->handleFocusGain();
-}
-
-void MainComponent::keyboardFocusAfterAlert (juce::Component* focused)
-{
-    // JUCE's modal loop notes the focus only once the alert has taken it: the keyboard goes back
-    // to where the user had it here.
-    auto* control = focused == this ? focusHeldFor.getComponent() : focused;
-
-    if (control == nullptr || ! isParentOf (control) || ! control->isShowing()
-        || control->isCurrentlyBlockedByAnotherModalComponent())
-        return;
-
-    if (control->getWantsKeyboardFocus())
-    {
-        releaseKeyboardFocus();
-        control->grabKeyboardFocus();
-        return;
-    }
-
-    // Greyed while the alert was open: held as the greying would have held it, and noted at once,
-    // before the system focus coming back can hand the keyboard elsewhere.
-    holdKeyboardFocusFor (*control);
-    returnKeyboardFocus();
-    noteKeyboardFocusForWindow();
-}
-
-void MainComponent::holdKeyboardFocusFor (juce::Component& control)
-{
-    setWantsKeyboardFocus (true);
-    grabKeyboardFocus();
-
-    if (hasKeyboardFocus (false))
-        focusHeldFor = &control;
-    else
-        setWantsKeyboardFocus (false);
-}
-
-void MainComponent::returnKeyboardFocus()
-{
-    auto* control = focusHeldFor.getComponent();
-
-    // Keys pressed while a reply is awaited stay here, refused like clicks on the greyed control.
-    if (control != nullptr && isTimerRunning (replyTimer))
-        return;
-
-    // Minimised, nothing shows and nothing can take the keyboard: the hold waits for the window to
-    // come back, and focusGained hands the keyboard on before the first key is seen.
-    if (control != nullptr && getPeer() != nullptr && getPeer()->isMinimised())
-        return;
-
-    if (control == nullptr || ! (control->isShowing() && control->isEnabled() && control->getWantsKeyboardFocus()))
-    {
-        releaseKeyboardFocus();
-        return;
-    }
-
-    auto* focused = juce::Component::getCurrentlyFocusedComponent();
-
-    // With the window in the background the focus goes back when the window gets it again, to
-    // this component first (focusGained).
-    if (focused == nullptr)
-        return;
-
-    // The user put the focus on another control: it stays there. JUCE moving it to the window
-    // itself was not the user's doing.
-    if (focused != this && focused != getTopLevelComponent())
-    {
-        releaseKeyboardFocus();
-        return;
-    }
-
-    control->grabKeyboardFocus();
-
-    // Held on when the grab failed (the window lost the system focus a moment ago), so that the
-    // focus still comes back through focusGained.
-    if (control->hasKeyboardFocus (true))
-        releaseKeyboardFocus();
-}
-
-void MainComponent::releaseKeyboardFocus()
-{
-    focusHeldFor = nullptr;
-    setWantsKeyboardFocus (false);
-}
-
-void MainComponent::focusGained (FocusChangeType)
-{
-    // Taking the focus for a hold comes here before the hold is recorded, and hands nothing back.
-    if (focusHeldFor != nullptr)
-        returnKeyboardFocus();
-}
-
-void MainComponent::focusLost (FocusChangeType)
-{
-    // The user put the focus on another control: it stays there. The window losing the system
-    // focus, or an alert taking it, leaves the hold as it is.
-    auto* focused = juce::Component::getCurrentlyFocusedComponent();
-    auto* window = getTopLevelComponent();
-
-    if (focused != nullptr && focused != window && window->isParentOf (focused))
-        releaseKeyboardFocus();
-}
-
-void MainComponent::globalFocusChanged (juce::Component* focused)
-{
-    if (focused == nullptr)
-        return;
-
-    if (focused == this || isParentOf (focused))
-    {
-        if (focused != this)
-            lastFocusedControl = focused;
-
-        noteKeyboardFocusForWindow();
-        return;
-    }
-
-    // The window itself takes the focus when the system focus comes back and its note names
-    // nothing that can take the keyboard (the control was greyed or hidden since). The user's
-    // control gets it back, or this component holds it while that control is greyed.
-    if (focused != getTopLevelComponent())
-        return;
-
-    if (focusHeldFor != nullptr)
-    {
-        grabKeyboardFocus();
-        return;
-    }
-
-    auto* control = lastFocusedControl.getComponent();
-
-    if (control != nullptr && control->isShowing() && control->isEnabled() && control->getWantsKeyboardFocus())
-        control->grabKeyboardFocus();
-}
-
-bool MainComponent::keyPressed (const juce::KeyPress&)
-{
-    // Only keys that come to this component itself: those of other controls pass on up.
-    return focusHeldFor != nullptr && hasKeyboardFocus (false);
-}
+bool MainComponent::keyPressed (const juce::KeyPress&) { return keyboardFocus.holderKeyPressed(); }
 
 //==============================================================================
 // Settings editor: change handlers

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/EditorLookAndFeel.h"
+#include "app/KeyboardFocusKeeper.h"
 #include "app/MidiDeviceListEntry.h"
 #include "app/XEventHandOn.h"
 #include "protocol/DeviceContainer.h"
@@ -24,8 +25,7 @@ class MainComponent : public juce::Component,
                       private juce::MidiInputCallback,
                       private juce::MessageListener,
                       private juce::Button::Listener,
-                      private juce::ComboBox::Listener,
-                      private juce::FocusChangeListener
+                      private juce::ComboBox::Listener
 {
 public:
     /** The reply the program is waiting for. */
@@ -63,7 +63,7 @@ public:
     void paint (juce::Graphics&) override;
     void resized() override;
 
-    // Keyboard focus, held here while the control that had it is greyed.
+    // Keyboard focus, held here while the control that had it is greyed (KeyboardFocusKeeper).
     void focusGained (FocusChangeType cause) override;
     void focusLost (FocusChangeType cause) override;
     bool keyPressed (const juce::KeyPress& key) override;
@@ -216,18 +216,6 @@ private:
     void updateControlsEnabled();
     void setControlEnabled (juce::Component& control, bool enabled);
 
-    // JUCE gives the keyboard away when the focused control is greyed, and nothing gives it back:
-    // this component takes it instead, and hands it back once the control can act again.
-    void holdKeyboardFocusFor (juce::Component& control);
-    void returnKeyboardFocus();
-    void releaseKeyboardFocus();
-    void globalFocusChanged (juce::Component* focused) override;
-
-    // An alert takes the keyboard from the window: it comes back to the user's control afterwards,
-    // and the window's own note of where it was is kept right for when the system focus returns.
-    void noteKeyboardFocusForWindow();
-    void keyboardFocusAfterAlert (juce::Component* focused);
-
     // Editor helpers
     void clearEditor (bool full);
     zun::SelectorSettings* currentRecord();
@@ -243,13 +231,9 @@ private:
         acknowledgement is awaited (or, after a time-out, may still come). */
     juce::uint32 awaitedTransactionId = 0;
 
-    /** The control that had the keyboard focus when it was greyed, while this component holds the
-        focus for it. */
-    juce::Component::SafePointer<juce::Component> focusHeldFor;
-
-    /** The control inside this component that last had the keyboard focus. */
-    juce::Component::SafePointer<juce::Component> lastFocusedControl;
-
+    // Workarounds for JUCE's window system: this component holds the keyboard for a greyed control
+    // and keeps it on the user's control around alerts; a click is handled when it comes.
+    KeyboardFocusKeeper keyboardFocus { *this, [this] { return isTimerRunning (replyTimer); } };
     XEventHandOn xEventHandOn { *this };
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainComponent)
