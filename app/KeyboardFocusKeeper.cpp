@@ -89,11 +89,13 @@ void KeyboardFocusKeeper::returnKeyboardFocus()
         return;
 
     // Minimised, nothing shows and nothing can take the keyboard: the hold waits for the window to
-    // come back, and holderGainedFocus hands the keyboard on before the first key is seen.
+    // come back, and holderGainedFocus hands the keyboard on before the first key is seen. Asking
+    // is a round trip to the X server, so it is asked once, and only while a hold is on.
     if (control != nullptr && holder.getPeer() != nullptr && holder.getPeer()->isMinimised())
         return;
 
-    if (control == nullptr || ! (control->isShowing() && control->isEnabled() && control->getWantsKeyboardFocus()))
+    if (control == nullptr
+        || ! (shownInAWindowNotMinimised (*control) && control->isEnabled() && control->getWantsKeyboardFocus()))
     {
         releaseKeyboardFocus();
         return;
@@ -120,6 +122,16 @@ void KeyboardFocusKeeper::returnKeyboardFocus()
     // focus still comes back through holderGainedFocus.
     if (control->hasKeyboardFocus (true))
         releaseKeyboardFocus();
+}
+
+bool KeyboardFocusKeeper::shownInAWindowNotMinimised (juce::Component& control)
+{
+    // isShowing, less the question to the X server whether the window is minimised.
+    for (auto* c = &control; c != nullptr; c = c->getParentComponent())
+        if (! c->isVisible())
+            return false;
+
+    return control.getPeer() != nullptr;
 }
 
 void KeyboardFocusKeeper::releaseKeyboardFocus()
