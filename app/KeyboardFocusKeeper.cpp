@@ -29,10 +29,10 @@ void KeyboardFocusKeeper::noteKeyboardFocusForWindow()
 {
     // When the window gets the system focus back, it hands the keyboard to the component it noted
     // on losing that focus. Around an alert it hears of that loss only once the alert has the
-    // keyboard, and of the gain only after the keyboard is back in the window, however late: its note would
-    // name a control the user left long before, or nothing, and it would give the keyboard to that
-    // or to itself. So the note follows the keyboard, made as the loss makes it, and is made
-    // again before each alert, which may come before the last change of focus is seen.
+    // keyboard, and of the gain only after the keyboard is back in the window, however late: its
+    // note would name a control the user left long before, or nothing, and it would give the
+    // keyboard to that or to itself. So the note follows the keyboard, made as the loss makes it,
+    // and is made again before each alert, which may come before the last change of focus is seen.
     auto* peer = holder.getPeer();
     auto* focused = juce::Component::getCurrentlyFocusedComponent();
 
