@@ -124,6 +124,9 @@ protected:
 
             return releasedAt != 0;
         };
+        // Also looked for between posted messages: a busy program may handle them one after the
+        // other for a long time before the loop here gets a turn.
+        const Probe releaseWatch ([&buttonUp] { buttonUp(); });
         // A list that opens on the press takes the release itself, once it is shown.
         const auto listTookIt = [&buttons]
         { return buttons.downs > 0 && juce::ModalComponentManager::getInstance()->getNumModalComponents() > 0; };
