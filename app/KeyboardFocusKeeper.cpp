@@ -95,7 +95,7 @@ void KeyboardFocusKeeper::returnKeyboardFocus()
         return;
 
     if (control == nullptr
-        || ! (shownInAWindowNotMinimised (*control) && control->isEnabled() && control->getWantsKeyboardFocus()))
+        || ! (visibleInAWindow (*control) && control->isEnabled() && control->getWantsKeyboardFocus()))
     {
         releaseKeyboardFocus();
         return;
@@ -124,9 +124,10 @@ void KeyboardFocusKeeper::returnKeyboardFocus()
         releaseKeyboardFocus();
 }
 
-bool KeyboardFocusKeeper::shownInAWindowNotMinimised (juce::Component& control)
+bool KeyboardFocusKeeper::visibleInAWindow (juce::Component& control)
 {
-    // isShowing, less the question to the X server whether the window is minimised.
+    // isShowing, less the question to the X server whether the window is minimised: the one
+    // caller has just asked it.
     for (auto* c = &control; c != nullptr; c = c->getParentComponent())
         if (! c->isVisible())
             return false;

@@ -47,7 +47,7 @@ private:
     void holdKeyboardFocusFor (juce::Component& control);
     void returnKeyboardFocus();
     void releaseKeyboardFocus();
-    static bool shownInAWindowNotMinimised (juce::Component& control);
+    static bool visibleInAWindow (juce::Component& control);
     void globalFocusChanged (juce::Component* focused) override;
     void noteKeyboardFocusForWindow();
     void keyboardFocusAfterAlert (juce::Component* focused);

@@ -41,13 +41,17 @@ void handOnEvents() {}
 #endif
 
 XEventHandOn::XEventHandOn (juce::Component& content)
-    : refresh (&content,
-               [this]
-               {
-                   if (xlibHoldsEvents())
-                       triggerAsyncUpdate();
-               })
 {
+#if JUCE_LINUX || JUCE_BSD
+    refresh = juce::VBlankAttachment (&content,
+                                      [this]
+                                      {
+                                          if (xlibHoldsEvents())
+                                              triggerAsyncUpdate();
+                                      });
+#else
+    juce::ignoreUnused (content);
+#endif
 }
 
 XEventHandOn::~XEventHandOn() { cancelPendingUpdate(); }

@@ -27,6 +27,7 @@ private:
 
     // The look costs no request to the server. The events are handed on from a posted message
     // rather than from the refresh itself, which is still walking the window's refresh listeners.
+    // Attached on X11 only.
     juce::VBlankAttachment refresh;
 
     JUCE_DECLARE_NON_COPYABLE (XEventHandOn)
