@@ -15,8 +15,6 @@ void KeyboardFocusKeeper::aboutToGrey (juce::Component& control)
         holdKeyboardFocusFor (*juce::Component::getCurrentlyFocusedComponent());
 }
 
-void KeyboardFocusKeeper::controlsMayHaveChanged() { returnKeyboardFocus(); }
-
 void KeyboardFocusKeeper::aroundAlert (const std::function<void()>& show)
 {
     noteKeyboardFocusForWindow();

@@ -33,7 +33,7 @@ public:
 
     /** Call whenever which controls can act may have changed: the keyboard goes back to the
         control it is held for once that control can act and no reply is awaited. */
-    void controlsMayHaveChanged();
+    void returnKeyboardFocus();
 
     /** Shows a modal alert through `show`; the keyboard comes back to the user's control after it. */
     void aroundAlert (const std::function<void()>& show);
@@ -45,7 +45,6 @@ public:
 
 private:
     void holdKeyboardFocusFor (juce::Component& control);
-    void returnKeyboardFocus();
     void releaseKeyboardFocus();
     static bool visibleInAWindow (juce::Component& control);
     void globalFocusChanged (juce::Component* focused) override;

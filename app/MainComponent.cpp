@@ -1655,7 +1655,7 @@ void MainComponent::updateControlsEnabled()
     }
 
     setControlEnabled (saveSettingsButton, canStore());
-    keyboardFocus.controlsMayHaveChanged();
+    keyboardFocus.returnKeyboardFocus();
 }
 
 void MainComponent::setControlEnabled (juce::Component& control, bool enabled)

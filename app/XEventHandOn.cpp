@@ -54,8 +54,6 @@ XEventHandOn::XEventHandOn (juce::Component& content)
 #endif
 }
 
-XEventHandOn::~XEventHandOn() { cancelPendingUpdate(); }
-
 void XEventHandOn::handleAsyncUpdate()
 {
     // The events may have been handled meanwhile, when the server sent more.

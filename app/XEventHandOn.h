@@ -20,7 +20,6 @@ class XEventHandOn : private juce::AsyncUpdater
 public:
     /** Looks at Xlib's queue at each refresh of the window that shows `content`. */
     explicit XEventHandOn (juce::Component& content);
-    ~XEventHandOn() override;
 
 private:
     void handleAsyncUpdate() override;

@@ -41,6 +41,20 @@ struct Recorder : sim::Endpoint
     std::vector<juce::MidiMessage> received;
 };
 
+/** Counts a button's clicks, from whatever path they come, while it exists. */
+struct ClickCounter : private juce::Button::Listener
+{
+    explicit ClickCounter (juce::Button& b)
+        : button (b)
+    {
+        button.addListener (this);
+    }
+    ~ClickCounter() override { button.removeListener (this); }
+    void buttonClicked (juce::Button*) override { ++count; }
+    juce::Button& button;
+    int count = 0;
+};
+
 /** Runs a callback every few milliseconds, also inside the modal loop of an open alert. */
 struct Probe : private juce::Timer
 {

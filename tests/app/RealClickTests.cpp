@@ -123,19 +123,7 @@ TEST_P (ClicksWithThePointerStill, EachClickActsWithNoFurtherEventFromOutside)
                 m.buttonClicked (&m.getSettingsButton);
         });
 
-    // Removed on every way out: a click a failed check left waiting may still come.
-    struct Clicks : juce::Button::Listener
-    {
-        explicit Clicks (juce::Button& b)
-            : button (b)
-        {
-            button.addListener (this);
-        }
-        ~Clicks() override { button.removeListener (this); }
-        void buttonClicked (juce::Button*) override { ++count; }
-        juce::Button& button;
-        int count = 0;
-    } getSettingsClicks (m.getSettingsButton);
+    const ClickCounter getSettingsClicks (m.getSettingsButton);
 
     int late = 0, releasedDuringARead = 0, mostRefreshes = 0;
     double latest = 0;

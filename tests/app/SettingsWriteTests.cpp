@@ -259,12 +259,7 @@ TEST_F (SettingsWrite, ChoosingASelectorOrAnInputPortOnlyChangesTheView)
     ASSERT_TRUE (read());
     auto& m = mc();
 
-    struct Clicks : juce::Button::Listener
-    {
-        void buttonClicked (juce::Button*) override { ++count; }
-        int count = 0;
-    } clicks;
-    m.routeToAllSelectorsToggle.addListener (&clicks);
+    const ClickCounter clicks (m.routeToAllSelectorsToggle);
 
     harness::choose (m.selectorCombo, 2);
     EXPECT_EQ (model().currentSelector, 2);
@@ -285,7 +280,6 @@ TEST_F (SettingsWrite, ChoosingASelectorOrAnInputPortOnlyChangesTheView)
     EXPECT_EQ (model().routingPort, 1);
     EXPECT_TRUE (m.routeToAllSelectorsToggle.getToggleState());
 
-    m.routeToAllSelectorsToggle.removeListener (&clicks);
     EXPECT_EQ (clicks.count, 0);
     EXPECT_TRUE (sent().empty());
 }
