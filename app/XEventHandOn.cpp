@@ -32,26 +32,15 @@ void handOnEvents()
             juce::X11Symbols::getInstance()->xConnectionNumber (display));
 }
 } // namespace
-#else
-namespace
-{
-bool xlibHoldsEvents() { return false; }
-void handOnEvents() {}
-} // namespace
-#endif
 
 XEventHandOn::XEventHandOn (juce::Component& content)
+    : refresh (&content,
+               [this]
+               {
+                   if (xlibHoldsEvents())
+                       triggerAsyncUpdate();
+               })
 {
-#if JUCE_LINUX || JUCE_BSD
-    refresh = juce::VBlankAttachment (&content,
-                                      [this]
-                                      {
-                                          if (xlibHoldsEvents())
-                                              triggerAsyncUpdate();
-                                      });
-#else
-    juce::ignoreUnused (content);
-#endif
 }
 
 void XEventHandOn::handleAsyncUpdate()
@@ -60,3 +49,8 @@ void XEventHandOn::handleAsyncUpdate()
     if (xlibHoldsEvents())
         handOnEvents();
 }
+#else
+XEventHandOn::XEventHandOn (juce::Component&) {}
+
+void XEventHandOn::handleAsyncUpdate() {}
+#endif

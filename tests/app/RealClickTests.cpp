@@ -183,5 +183,5 @@ TEST_P (ClicksWithThePointerStill, EachClickActsWithNoFurtherEventFromOutside)
 INSTANTIATE_TEST_SUITE_P (Meanwhile,
                           ClicksWithThePointerStill,
                           ::testing::Values (Meanwhile::nothing, Meanwhile::reading),
-                          [] (const auto& info) { return info.param == Meanwhile::nothing ? "idle" : "reading"; });
+                          [] (const auto& info) { return ::testing::PrintToString (info.param); });
 } // namespace
