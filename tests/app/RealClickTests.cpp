@@ -82,10 +82,14 @@ TEST_F (RealClicks, AGreyedControlTakesNoClickAndAnEnabledOneActs)
 enum class Meanwhile
 {
     nothing,
-    reading
+    reading,
+    writing
 };
 
-void PrintTo (Meanwhile m, std::ostream* os) { *os << (m == Meanwhile::nothing ? "idle" : "reading"); }
+void PrintTo (Meanwhile m, std::ostream* os)
+{
+    *os << (m == Meanwhile::nothing ? "idle" : m == Meanwhile::reading ? "reading" : "writing");
+}
 
 class ClicksWithThePointerStill : public ShownWindow, public ::testing::WithParamInterface<Meanwhile>
 {
@@ -94,9 +98,9 @@ class ClicksWithThePointerStill : public ShownWindow, public ::testing::WithPara
 // The pointer rests on the control, the button is pressed, held and released, and nothing moves
 // after: no further X event comes from outside. Whatever the program asked the X server meanwhile
 // (the desktop's pointer poll, a paint's wait for the last one, the window's state), the click
-// acts at once, not when some later event comes or the mouse next moves. Reading, the program
-// reads on until the button is up, then finishes the read it is in and goes quiet: a click left
-// waiting may wait for good.
+// acts at once, not when some later event comes or the mouse next moves. Reading or writing, the
+// program goes on until the button is up, then finishes the request it is in and goes quiet: a
+// click left waiting may wait for good.
 TEST_P (ClicksWithThePointerStill, EachClickActsWithNoFurtherEventFromOutside)
 {
     auto box = addInterface (smallInterface());
@@ -107,25 +111,34 @@ TEST_P (ClicksWithThePointerStill, EachClickActsWithNoFurtherEventFromOutside)
     Interface::Fault slow;
     slow.delayMs = 20;
 
-    for (auto request : { Request::midiInfo,
-                          Request::deviceInfo,
-                          Request::presetName,
-                          Request::portInfo,
-                          Request::selectorInfo,
-                          Request::routeInfo })
-        box->setFault (request, slow);
+    if (GetParam() == Meanwhile::writing)
+        box->setFault (Request::selectorWrite, slow);
+    else
+        for (auto request : { Request::midiInfo,
+                              Request::deviceInfo,
+                              Request::presetName,
+                              Request::portInfo,
+                              Request::selectorInfo,
+                              Request::routeInfo })
+            box->setFault (request, slow);
 
-    bool keepReading = false;
-    const Probe reader (
+    bool keepBusy = false;
+    auto& channel = m.channelCheckboxes[0];
+    const Probe busy (
         [&]
         {
-            if (keepReading && m.requestState == MainComponent::Idle)
+            if (! keepBusy || m.requestState != MainComponent::Idle)
+                return;
+
+            if (GetParam() == Meanwhile::reading)
                 m.buttonClicked (&m.getSettingsButton);
+            else if (channel.isEnabled())
+                channel.setToggleState (! channel.getToggleState(), juce::sendNotificationSync);
         });
 
     const ClickCounter getSettingsClicks (m.getSettingsButton);
 
-    int late = 0, releasedDuringARead = 0, mostRefreshes = 0;
+    int late = 0, releasedWhileBusy = 0, mostRefreshes = 0;
     double latest = 0;
     const int holdsMs[] = { 60, 100, 150 };
     const int clicks = 36;
@@ -138,17 +151,16 @@ TEST_P (ClicksWithThePointerStill, EachClickActsWithNoFurtherEventFromOutside)
 
         const auto readsBefore = getSettingsClicks.count;
         const auto tickedBefore = m.showMidiMessagesToggle.getToggleState();
-        keepReading = GetParam() == Meanwhile::reading;
-        const auto click =
-            clickWithThePointerStill (target,
-                                      holdMs,
-                                      5000,
-                                      [&]
-                                      {
-                                          releasedDuringARead +=
-                                              keepReading && m.requestState != MainComponent::Idle ? 1 : 0;
-                                          keepReading = false;
-                                      });
+        keepBusy = GetParam() != Meanwhile::nothing;
+        const auto click = clickWithThePointerStill (target,
+                                                     holdMs,
+                                                     5000,
+                                                     [&]
+                                                     {
+                                                         releasedWhileBusy +=
+                                                             keepBusy && m.requestState != MainComponent::Idle ? 1 : 0;
+                                                         keepBusy = false;
+                                                     });
         ASSERT_TRUE (click.handled) << "the click waited for the pointer to move";
         // Counted in the window's own refreshes, which slow down with the program under load: a
         // click Xlib has read is handled at the next refresh or so, one left waiting much later.
@@ -170,18 +182,18 @@ TEST_P (ClicksWithThePointerStill, EachClickActsWithNoFurtherEventFromOutside)
         m.buttonClicked (&m.clearLogButton);
     }
 
-    std::cout << clicks << " clicks, " << releasedDuringARead << " released during a read, " << late
+    std::cout << clicks << " clicks, " << releasedWhileBusy << " released while a request went on, " << late
               << " handled more than 300 ms after the release, the latest after " << juce::roundToInt (latest)
               << " ms, " << mostRefreshes << " refreshes\n";
 
-    if (GetParam() == Meanwhile::reading)
+    if (GetParam() != Meanwhile::nothing)
     {
-        EXPECT_GE (releasedDuringARead, clicks / 2) << "too few clicks came while a read went on";
+        EXPECT_GE (releasedWhileBusy, clicks / 2) << "too few clicks came while a request went on";
     }
 }
 
 INSTANTIATE_TEST_SUITE_P (Meanwhile,
                           ClicksWithThePointerStill,
-                          ::testing::Values (Meanwhile::nothing, Meanwhile::reading),
+                          ::testing::Values (Meanwhile::nothing, Meanwhile::reading, Meanwhile::writing),
                           [] (const auto& info) { return ::testing::PrintToString (info.param); });
 } // namespace

@@ -88,19 +88,14 @@ protected:
         auto* window = target.getTopLevelComponent();
         window->addMouseListener (&buttons, true);
         const auto centre = target.getScreenBounds().getCentre();
-        juce::StringArray command { xdotool.getFullPathName(),
-                                    "mousemove",
-                                    "--sync",
-                                    juce::String (centre.x),
-                                    juce::String (centre.y),
-                                    "sleep",
-                                    "0.15",
-                                    "mousedown",
-                                    "1",
-                                    "sleep",
-                                    juce::String (holdMs / 1000.0, 3),
-                                    "mouseup",
-                                    "1" };
+        juce::StringArray command { xdotool.getFullPathName() };
+
+        // A move to where the pointer already is never ends with --sync: no motion comes.
+        if (juce::Desktop::getMousePosition() != centre)
+            command.addArray ({ "mousemove", "--sync", juce::String (centre.x), juce::String (centre.y) });
+
+        command.addArray (
+            { "sleep", "0.15", "mousedown", "1", "sleep", juce::String (holdMs / 1000.0, 3), "mouseup", "1" });
         juce::ChildProcess process;
 
         if (! process.start (command))
@@ -127,9 +122,11 @@ protected:
         // Also looked for between posted messages: a busy program may handle them one after the
         // other for a long time before the loop here gets a turn.
         const Probe releaseWatch ([&buttonUp] { buttonUp(); });
-        // A list that opens on the press takes the release itself, once it is shown.
-        const auto listTookIt = [&buttons]
-        { return buttons.downs > 0 && juce::ModalComponentManager::getInstance()->getNumModalComponents() > 0; };
+        // A list that opens on the press takes the release itself, once it is shown; an alert
+        // that is open already is no such list.
+        const auto modal = [] { return juce::ModalComponentManager::getInstance()->getNumModalComponents(); };
+        const auto listTookIt = [&buttons, &modal, modalBefore = modal()]
+        { return buttons.downs > 0 && modal() > modalBefore; };
 
         const bool ended = harness::pumpUntil (buttonUp, 10000);
         harness::pumpUntil ([&] { return buttons.ups > 0 || listTookIt(); }, waitMs);
