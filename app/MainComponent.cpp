@@ -756,7 +756,7 @@ void MainComponent::handleProductNameReply (const juce::MidiMessage& reply)
 
 void MainComponent::startSettingsRead()
 {
-    auto* record = discovery.devices[deviceListBox->getSelectedRow (0)];
+    const auto* record = selectedInterface();
 
     if (record == nullptr)
         return;
@@ -1598,11 +1598,16 @@ bool MainComponent::canStore() const
     return lastReadInterfaceSelected() && ! isTimerRunning (replyTimer);
 }
 
+const zun::DiscoveredDevice* MainComponent::selectedInterface() const
+{
+    return discovery.devices[deviceListBox->getSelectedRow (0)];
+}
+
 bool MainComponent::lastReadInterfaceSelected() const
 {
     // The store is addressed to the interface last read but goes out on the selected row's ports:
     // on any other row it could never arrive.
-    const auto* record = discovery.devices[deviceListBox->getSelectedRow (0)];
+    const auto* record = selectedInterface();
 
     return device.sysex.serialNumber != 0 && record != nullptr && record->serialNumber == device.sysex.serialNumber
            && record->productId == device.sysex.productId;
@@ -1654,6 +1659,9 @@ void MainComponent::updateControlsEnabled()
         setControlEnabled (channelCheckboxes[k], edits);
     }
 
+    // A read restarted while one is under way reads the same interface again, so only the
+    // selection decides.
+    setControlEnabled (getSettingsButton, selectedInterface() != nullptr);
     setControlEnabled (saveSettingsButton, canStore());
     keyboardFocus.returnKeyboardFocus();
 }

@@ -212,6 +212,7 @@ private:
     // whenever that state changes.
     bool canEdit() const;
     bool canStore() const;
+    const zun::DiscoveredDevice* selectedInterface() const;
     bool lastReadInterfaceSelected() const;
     void updateControlsEnabled();
     void setControlEnabled (juce::Component& control, bool enabled);

@@ -31,7 +31,7 @@ protected:
         return found;
     }
 
-    void expectEnabled (bool edits, bool store)
+    void expectEnabled (bool edits, bool store, bool read = true)
     {
         auto& m = mc();
         const auto controls = editorControls();
@@ -45,9 +45,10 @@ protected:
         }
 
         EXPECT_EQ (m.saveSettingsButton.isEnabled(), store);
+        EXPECT_EQ (m.getSettingsButton.isEnabled(), read);
 
-        for (auto* c : std::initializer_list<juce::Component*> {
-                 &m.searchButton, &m.getSettingsButton, &m.clearLogButton, &m.showMidiMessagesToggle })
+        for (auto* c :
+             std::initializer_list<juce::Component*> { &m.searchButton, &m.clearLogButton, &m.showMidiMessagesToggle })
             EXPECT_TRUE (c->isEnabled());
     }
 
@@ -132,9 +133,9 @@ TEST_F (ControlStates, FromStartThroughReadsToAnotherInterfaceAndSearch)
     harness::AlertCatcher catcher;
     const auto built = smallInterface();
 
-    expectEnabled (false, false);
+    expectEnabled (false, false, false);
     ASSERT_TRUE (search());
-    expectEnabled (false, false);
+    expectEnabled (false, false, false);
     const int row = m.discovery.devices[0]->serialNumber == built.serialNumber ? 0 : 1;
     selectRow (row);
     expectEnabled (false, false);
@@ -181,9 +182,9 @@ TEST_F (ControlStates, FromStartThroughReadsToAnotherInterfaceAndSearch)
     selectRow (row);
     expectEnabled (false, true);
     harness::click (m.searchButton);
-    expectEnabled (false, false);
+    expectEnabled (false, false, false);
     ASSERT_TRUE (idle());
-    expectEnabled (false, false);
+    expectEnabled (false, false, false);
 
     settle();
     EXPECT_TRUE (catcher.alerts.empty());
@@ -193,6 +194,68 @@ TEST_F (ControlStates, FromStartThroughReadsToAnotherInterfaceAndSearch)
     EXPECT_EQ (box->getRouteMask (1)[0], 0);
     EXPECT_TRUE (box->getSelector (1) == built.selectors[1]);
     EXPECT_EQ (other->getRequestCount (Request::store), 0);
+}
+
+// "Get Settings" reads the interface selected in the list: it can be used exactly while one is, a
+// read under way included, and greyed it reads nothing.
+TEST_F (ControlStates, GetSettingsCanBeUsedExactlyWhileAnInterfaceIsSelected)
+{
+    auto box = addInterface (smallInterface());
+    auto& m = makeComponent (true);
+    showMessages();
+    harness::AlertCatcher catcher;
+
+    const auto expectGreyedAndReadingNothing = [&] (const char* when)
+    {
+        SCOPED_TRACE (when);
+        EXPECT_FALSE (m.getSettingsButton.isEnabled());
+        const auto state = m.requestState;
+        const auto reads = box->getRequestCount (Request::midiInfo);
+        harness::click (m.getSettingsButton);
+        EXPECT_EQ (m.requestState, state);
+        settle();
+        EXPECT_EQ (box->getRequestCount (Request::midiInfo), reads) << "a greyed click read the interface";
+    };
+
+    expectGreyedAndReadingNothing ("at start-up");
+
+    for (int search = 0; search < 2; ++search)
+    {
+        SCOPED_TRACE (search);
+        harness::click (m.searchButton);
+        ASSERT_EQ (m.requestState, MainComponent::Discovering);
+        expectGreyedAndReadingNothing ("while the search goes on");
+        ASSERT_TRUE (idle());
+        ASSERT_EQ (m.deviceListBox->getNumRows(), 1);
+        expectGreyedAndReadingNothing ("listed, none chosen");
+
+        selectRow (0);
+        EXPECT_TRUE (m.getSettingsButton.isEnabled());
+        Interface::Fault slow;
+        slow.delayMs = 300;
+        slow.times = 1;
+        box->setFault (Request::routeInfo, slow);
+        harness::click (m.getSettingsButton);
+        ASSERT_TRUE (harness::pumpUntil ([&m] { return m.requestState == MainComponent::ReadingRouteInfo; }));
+        EXPECT_TRUE (m.getSettingsButton.isEnabled()) << "a read under way can be started again";
+
+        const auto reads = box->getRequestCount (Request::midiInfo);
+        harness::click (m.getSettingsButton);
+        EXPECT_EQ (box->getRequestCount (Request::midiInfo), reads + 1);
+        ASSERT_TRUE (idle());
+        EXPECT_TRUE (m.settingsLoaded && m.getSettingsButton.isEnabled());
+    }
+
+    box->setFault (Request::discovery, noReply());
+    harness::click (m.searchButton);
+    expectGreyedAndReadingNothing ("while a search that finds nothing goes on");
+    ASSERT_TRUE (idle());
+    ASSERT_EQ (m.deviceListBox->getNumRows(), 0);
+    expectGreyedAndReadingNothing ("nothing found");
+
+    settle (300);
+    EXPECT_TRUE (catcher.alerts.empty());
+    EXPECT_EQ (box->getRequestCount (Request::midiInfo), 4);
 }
 
 // Greyed, the editor shows the same values, but each control, each label naming one and the
