@@ -1,5 +1,6 @@
 #include "MainComponent.h"
 #include "MidiCallbackMessage.h"
+#include "WholeAlertWindow.h"
 #include "ZUNDeviceListBox.h"
 #include "protocol/SXMessages.h"
 #include <cmath>
@@ -616,10 +617,7 @@ void MainComponent::showWarning (const juce::String& title, const juce::String& 
     // Modal: posted MIDI messages and timers go on being handled while the box is open, so
     // every caller has settled the engine before it gets here.
     keyboardFocus.aroundAlert (
-        [&] {
-            juce::AlertWindow::showMessageBox (
-                juce::MessageBoxIconType::WarningIcon, title, message, "Shucks", nullptr);
-        });
+        [&] { WholeAlertWindow::showMessageBox (juce::MessageBoxIconType::WarningIcon, title, message, "Shucks"); });
 }
 
 //==============================================================================
