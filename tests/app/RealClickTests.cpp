@@ -3,6 +3,7 @@
 // pointer held still after it, whatever the program is doing meanwhile.
 #include "ShownWindow.h"
 #include <iostream>
+#include <map>
 
 using namespace apptest;
 
@@ -78,6 +79,156 @@ TEST_F (RealClicks, AGreyedControlTakesNoClickAndAnEnabledOneActs)
     ASSERT_EQ (catcher.alerts.size(), 1u);
     EXPECT_EQ (catcher.alerts[0].title, "Time Out Error");
     EXPECT_EQ (box->getRequestCount (Request::selectorWrite), 1);
+}
+
+//==============================================================================
+/** How one alert looked when the user came to it, and what a click on its button did. */
+struct AnsweredAlert
+{
+    juce::String title;
+    juce::Rectangle<int> bounds;
+    bool buttonInside = false;
+    bool closed = false;
+};
+
+class AlertClicks : public ShownWindow
+{
+protected:
+    /** The size an alert is built at, before the window system has a say in it. */
+    static juce::Rectangle<int> finishedBounds (const juce::String& title, const juce::String& message)
+    {
+        const std::unique_ptr<juce::AlertWindow> built (juce::LookAndFeel::getDefaultLookAndFeel().createAlertWindow (
+            title, message, "Shucks", {}, {}, juce::MessageBoxIconType::WarningIcon, 1, nullptr));
+        return built->getLocalBounds();
+    }
+
+    /** Waits, as a user does, until the alert has the system focus and has stopped moving and
+        changing size, then clicks its button with the pointer held still. An alert the click
+        left open is closed here, so that the run goes on. */
+    AnsweredAlert answer (juce::AlertWindow& alert)
+    {
+        const juce::Component::SafePointer<juce::AlertWindow> open (&alert);
+        AnsweredAlert answered;
+        answered.title = alert.getName();
+        auto* button = harness::findButton (alert, "Shucks");
+
+        if (button == nullptr)
+        {
+            ADD_FAILURE() << "no button on " << answered.title;
+            alert.exitModalState (0);
+            return answered;
+        }
+
+        juce::Rectangle<int> last;
+        auto stillSince = juce::Time::getMillisecondCounter();
+        harness::pumpUntil (
+            [&]
+            {
+                if (open == nullptr)
+                    return true;
+
+                if (const auto now = open->getScreenBounds(); now != last)
+                {
+                    last = now;
+                    stillSince = juce::Time::getMillisecondCounter();
+                }
+
+                auto* peer = open->getPeer();
+                return peer != nullptr && peer->isFocused() && juce::Time::getMillisecondCounter() - stillSince >= 500;
+            },
+            8000);
+
+        if (open == nullptr)
+            return answered;
+
+        answered.bounds = open->getLocalBounds();
+        answered.buttonInside = answered.bounds.contains (button->getBoundsInParent());
+        clickWithThePointerStill (*button, 60, 2000);
+        answered.closed = harness::pumpUntil ([&open] { return open == nullptr || ! open->isCurrentlyModal (false); });
+
+        if (! answered.closed)
+            open->exitModalState (0);
+
+        return answered;
+    }
+};
+
+// A run of refusals and time-outs, each alert answered by a real click on its button as soon as
+// it has the system focus and stands still: each is shown whole, at the size it was built at with
+// its button inside, and the click closes it. A window manager that applies each size late can
+// otherwise leave an alert at an earlier, smaller size, its button below the bottom edge.
+TEST_F (AlertClicks, EachAlertIsShownWholeAndAClickOnItsButtonClosesIt)
+{
+    auto box = addInterface (smallInterface());
+    auto& m = makeFocusedWindow();
+    ASSERT_TRUE (searchSelectAndRead());
+
+    const std::map<juce::String, juce::Rectangle<int>> finished {
+        { "Time Out Error", finishedBounds ("Time Out Error", timeOutMessage) },
+        { "Ack Error", finishedBounds ("Ack Error", "Changes could not be made.") }
+    };
+
+    // Answered from a posted message rather than from the timer that finds the alert: no timer
+    // runs while another's callback waits.
+    std::vector<AnsweredAlert> answered;
+    bool answering = false;
+    const Probe findAlert (
+        [&]
+        {
+            auto* alert = dynamic_cast<juce::AlertWindow*> (juce::Component::getCurrentlyModalComponent());
+
+            if (answering || alert == nullptr)
+                return;
+
+            answering = true;
+            juce::MessageManager::callAsync (
+                [&, open = juce::Component::SafePointer<juce::AlertWindow> (alert)]
+                {
+                    if (open != nullptr)
+                        answered.push_back (answer (*open));
+
+                    answering = false;
+                });
+        });
+
+    const int alerts = 12;
+    int small = 0, missed = 0;
+
+    for (int i = 0; i < alerts; ++i)
+    {
+        const bool timeOut = i % 3 == 2;
+        Interface::Fault fault;
+        fault.times = 1;
+        fault.noReply = timeOut;
+
+        if (! timeOut)
+            fault.errorAck = Interface::AckReply { -1, 0, 9 };
+
+        box->setFault (Request::selectorWrite, fault);
+        ASSERT_TRUE (harness::pumpUntil ([&m] { return m.enableToggle.isEnabled(); }));
+        harness::pump (500);
+        harness::click (m.enableToggle);
+        ASSERT_TRUE (harness::pumpUntil (
+            [&]
+            {
+                return answered.size() == (size_t) i + 1 && ! answering
+                       && juce::ModalComponentManager::getInstance()->getNumModalComponents() == 0;
+            },
+            10000))
+            << "alert " << i << " never came or was never closed";
+
+        const auto& a = answered.back();
+        SCOPED_TRACE (a.title + " " + juce::String (i));
+        ASSERT_EQ (a.title, timeOut ? "Time Out Error" : "Ack Error");
+        EXPECT_EQ (a.bounds.toString(), finished.at (a.title).toString()) << "left at an earlier size";
+        EXPECT_TRUE (a.buttonInside) << "its button is cut off";
+        EXPECT_TRUE (a.closed) << "the click on its button did not close it";
+        small += a.bounds != finished.at (a.title) ? 1 : 0;
+        missed += a.closed ? 0 : 1;
+    }
+
+    std::cout << alerts << " alerts, " << small << " left small, " << missed << " clicks that missed\n";
+    EXPECT_EQ (box->getRequestCount (Request::selectorWrite), alerts);
 }
 
 //==============================================================================
