@@ -623,7 +623,11 @@ void MainComponent::showWarning (const juce::String& title, const juce::String& 
 //==============================================================================
 // Discovery and product names
 
-void MainComponent::resetDeviceList() { deviceListBox->resetList(); }
+void MainComponent::resetDeviceList()
+{
+    deviceListBox->resetList();
+    updateControlsEnabled();
+}
 
 void MainComponent::startSearch()
 {

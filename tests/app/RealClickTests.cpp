@@ -119,24 +119,31 @@ protected:
             return answered;
         }
 
+        // Counted from the moment it has the system focus: a size sent again as it is mapped still
+        // counts as a move.
         juce::Rectangle<int> last;
+        bool focused = false;
         auto stillSince = juce::Time::getMillisecondCounter();
-        harness::pumpUntil (
+        const bool settled = harness::pumpUntil (
             [&]
             {
                 if (open == nullptr)
                     return true;
 
-                if (const auto now = open->getScreenBounds(); now != last)
+                auto* peer = open->getPeer();
+                const bool focusedNow = peer != nullptr && peer->isFocused();
+
+                if (const auto now = open->getScreenBounds(); now != last || focusedNow != focused)
                 {
                     last = now;
+                    focused = focusedNow;
                     stillSince = juce::Time::getMillisecondCounter();
                 }
 
-                auto* peer = open->getPeer();
-                return peer != nullptr && peer->isFocused() && juce::Time::getMillisecondCounter() - stillSince >= 500;
+                return focused && juce::Time::getMillisecondCounter() - stillSince >= 500;
             },
             8000);
+        EXPECT_TRUE (settled) << answered.title << " never had the system focus and stood still";
 
         if (open == nullptr)
             return answered;
@@ -168,8 +175,9 @@ TEST_F (AlertClicks, EachAlertIsShownWholeAndAClickOnItsButtonClosesIt)
         { "Ack Error", finishedBounds ("Ack Error", "Changes could not be made.") }
     };
 
-    // Answered from a posted message rather than from the timer that finds the alert: no timer
-    // runs while another's callback waits.
+    // Answered from a posted message rather than from the timer that finds the alert: while a
+    // timer's callback waits, every timer is held back for up to 300 ms, then this one may be
+    // called again from inside it.
     std::vector<AnsweredAlert> answered;
     bool answering = false;
     const Probe findAlert (

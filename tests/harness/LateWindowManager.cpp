@@ -6,7 +6,9 @@
 //
 //     LateWindowManager [pause-ms]     (default 150)
 //
-// It prints "ready" once it manages the screen, and runs until the X server goes away.
+// It gives no window the focus back when the focused one goes away, and a request for a window
+// that is gone still takes its turn. It prints "ready" once it manages the screen, and runs until
+// the X server goes away.
 #include <X11/Xlib.h>
 #include <X11/Xproto.h>
 #include <chrono>
