@@ -15,8 +15,9 @@
     the button falls on the window behind it, which the alert blocks.
 
     The box is built as juce::AlertWindow::showMessageBox builds it, then given a fresh window at
-    its finished size before it is shown: that is the only size it ever asks for. This can go once JUCE
-    sizes an alert before it gives it a window, or lays an alert out again when its size changes.
+    its finished size before it is shown: that is the only size it ever asks for. This can go once
+    JUCE sizes an alert before it gives it a window, or lays an alert out again when its size
+    changes.
 */
 class WholeAlertWindow
 {
