@@ -526,6 +526,12 @@ void MainComponent::handleMessage (const juce::Message& posted)
 
     addMessageToList (received->message, false);
 
+    // A reply already on its way when the user chose another row (or none) answers a
+    // conversation that has ended: taken as awaited, it would carry a read, write or store on
+    // at the new row, or fill the editor with the other interface's settings.
+    if (received->handOverNumber <= lastHandOverBeforeSelection)
+        return;
+
     if (! device.IsValidMidiMessage (received->message))
         return;
 
@@ -565,6 +571,11 @@ void MainComponent::handleMessage (const juce::Message& posted)
         default:
             break;
     }
+}
+
+void MainComponent::ignoreWhatWasHandedOverSoFar()
+{
+    lastHandOverBeforeSelection = MidiCallbackMessage::lastHandOverNumber();
 }
 
 void MainComponent::timerCallback (int timerID)

@@ -232,6 +232,14 @@ private:
         acknowledgement is awaited (or, after a time-out, may still come). */
     juce::uint32 awaitedTransactionId = 0;
 
+    /** Called by the device list once the input of the row left is released: nothing handed
+        over until now moves the request engine any more. */
+    void ignoreWhatWasHandedOverSoFar();
+
+    /** The last hand-over number from before the selection last changed. Those messages came
+        from an interface the user has left: shown in the monitor, and nothing else. */
+    juce::uint64 lastHandOverBeforeSelection = 0;
+
     // Workarounds for JUCE's window system: this component holds the keyboard for a greyed control
     // and keeps it on the user's control around alerts; a click is handled when it comes.
     KeyboardFocusKeeper keyboardFocus { *this, [this] { return isTimerRunning (replyTimer); } };

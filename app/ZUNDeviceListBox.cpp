@@ -45,6 +45,10 @@ void ZUNDeviceListBox::selectedRowsChanged (int)
     if (currentRow >= 0)
         owner.closeDevice (currentRow);
 
+    // Releasing an input waits for its callback if one is running, so from here on it hands
+    // nothing over: the boundary falls after all it sent and before the new row's first message.
+    owner.ignoreWhatWasHandedOverSoFar();
+
     if (row >= 0 && row < getNumRows())
         if (auto* record = owner.discovery.devices[row])
         {
