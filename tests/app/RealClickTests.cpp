@@ -357,4 +357,124 @@ INSTANTIATE_TEST_SUITE_P (Meanwhile,
                           ClicksWithThePointerStill,
                           ::testing::Values (Meanwhile::nothing, Meanwhile::reading, Meanwhile::writing),
                           [] (const auto& info) { return ::testing::PrintToString (info.param); });
+//==============================================================================
+enum class ClickComes
+{
+    duringTheRead,
+    atItsLastRequest
+};
+
+void PrintTo (ClickComes c, std::ostream* os)
+{
+    *os << (c == ClickComes::duringTheRead ? "duringTheRead" : "atItsLastRequest");
+}
+
+class ClickOnTheOtherRow : public ShownWindow, public ::testing::WithParamInterface<ClickComes>
+{
+};
+
+// A read of one interface, and a real click on the other interface's row while it goes on, the
+// pointer resting there. The monitor holds about 1,000 lines, so that each message keeps the
+// window busy for a moment, as on a slow link or a busy machine: a reply of the row left is then
+// often already waiting when the click is handled. Whatever waits, the read ends there: nothing
+// more is sent, no alert comes, and the editor stays empty under the row now selected.
+TEST_P (ClickOnTheOtherRow, EndsTheReadOfTheRowLeft)
+{
+    auto a = addInterface (smallInterface (0x0123, 1), "A");
+    auto b = addInterface (smallInterface (0x0456, 2), "B");
+    auto& m = makeFocusedWindow();
+    showMessages();
+    ASSERT_TRUE (search());
+    const int rowA = m.discovery.devices[0]->serialNumber == 1 ? 0 : 1;
+    const auto rowB = m.deviceListBox->getRowPosition (1 - rowA, true);
+    const auto discoveryRequest = a->getReceived().front();
+
+    while (m.logLineCounter <= 1000)
+        m.addMessageToList (discoveryRequest, true);
+
+    // Listens to the list while it exists.
+    struct Press : juce::MouseListener
+    {
+        explicit Press (MainComponent& c)
+            : owner (c)
+        {
+            owner.deviceListBox->addMouseListener (this, true);
+        }
+        ~Press() override { owner.deviceListBox->removeMouseListener (this); }
+        void mouseDown (const juce::MouseEvent&) override
+        {
+            // The row under it has taken the press and changed the selection; nothing else ran since.
+            lineAfter = owner.logLineCounter;
+            at = juce::Time::getMillisecondCounterHiRes();
+        }
+        MainComponent& owner;
+        int lineAfter = 0;
+        double at = 0;
+    } press { m };
+
+    harness::AlertCatcher alerts;
+    const int clicks = 20, routeRequests = (int) a->getState().ports.size();
+    int waiting = 0, sentAfter = 0, alertsAfter = 0, filled = 0;
+
+    for (int i = 0; i < clicks; ++i)
+    {
+        SCOPED_TRACE ("click " + juce::String (i + 1));
+        m.deviceListBox->selectRow (rowA);
+        settle();
+        press.lineAfter = 0;
+        const auto alertsBefore = alerts.alerts.size();
+        const auto routesBefore = a->getRequestCount (Request::routeInfo);
+        std::unique_ptr<juce::ChildProcess> click;
+
+        // The read runs on without a pause for the test: the click is started beforehand, or from
+        // inside the read as its second-to-last request goes out.
+        if (GetParam() == ClickComes::duringTheRead)
+            click = startClickWithThePointerStill (*m.deviceListBox, rowB, 100 + i % 5 * 50);
+
+        const Probe aim (
+            [&]
+            {
+                if (click == nullptr && a->getRequestCount (Request::routeInfo) >= routesBefore + routeRequests - 1)
+                    click = startClickWithThePointerStill (*m.deviceListBox, rowB, i % 4 * 15);
+            });
+
+        const auto readFrom = juce::Time::getMillisecondCounterHiRes();
+        m.buttonClicked (&m.getSettingsButton);
+        ASSERT_TRUE (
+            harness::pumpUntil ([&] { return click != nullptr && ! click->isRunning() && press.lineAfter > 0; }, 10000))
+            << "the click never reached the list";
+        settle (50);
+
+        // A request sent on the other row's ports is never answered: its alert follows.
+        if (timersOf (m).isTimerRunning (MainComponent::replyTimer))
+            harness::pumpUntil ([&] { return alerts.alerts.size() > alertsBefore; }, 2000);
+
+        int received = 0, sent = 0;
+        const auto lines = monitorLines();
+
+        for (int k = press.lineAfter - 1; k < lines.size(); ++k)
+        {
+            received += lines[k].contains (" R ") ? 1 : 0;
+            sent += lines[k].contains (" S ") ? 1 : 0;
+        }
+
+        const auto when = juce::String (juce::roundToInt (press.at - readFrom)) + " ms into the read";
+        EXPECT_EQ (sent, 0) << "sent after a click " << when;
+        EXPECT_FALSE (m.settingsLoaded) << "the editor was filled under the row now selected, clicked " << when;
+        waiting += received > 0 ? 1 : 0;
+        sentAfter += sent;
+        alertsAfter += (int) (alerts.alerts.size() - alertsBefore);
+        filled += m.settingsLoaded ? 1 : 0;
+    }
+
+    EXPECT_TRUE (alerts.alerts.empty());
+    std::cout << clicks << " clicks on the other row " << ::testing::PrintToString (GetParam()) << ": " << waiting
+              << " with a reply of the row left waiting, " << sentAfter << " requests sent after the click, "
+              << alertsAfter << " alerts, " << filled << " editors filled\n";
+}
+
+INSTANTIATE_TEST_SUITE_P (ClickComes,
+                          ClickOnTheOtherRow,
+                          ::testing::Values (ClickComes::duringTheRead, ClickComes::atItsLastRequest),
+                          [] (const auto& info) { return ::testing::PrintToString (info.param); });
 } // namespace

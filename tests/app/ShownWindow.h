@@ -142,6 +142,25 @@ protected:
         return click;
     }
 
+    /** Starts a real click on the middle of `area` (in `target`'s coordinates) that comes
+        `delayMs` from now, and returns at once, so that the click can come while the program is
+        busy. The pointer is moved there first if it is not there already, and then rests. */
+    std::unique_ptr<juce::ChildProcess>
+        startClickWithThePointerStill (juce::Component& target, juce::Rectangle<int> area, int delayMs)
+    {
+        const auto centre = target.localAreaToGlobal (area).getCentre();
+        juce::StringArray command { "/usr/bin/xdotool" };
+
+        if (juce::Desktop::getMousePosition() != centre)
+            command.addArray ({ "mousemove", "--sync", juce::String (centre.x), juce::String (centre.y) });
+
+        command.addArray (
+            { "sleep", juce::String (delayMs / 1000.0, 3), "mousedown", "1", "sleep", "0.04", "mouseup", "1" });
+        auto process = std::make_unique<juce::ChildProcess>();
+        EXPECT_TRUE (process->start (command)) << "needs xdotool, which the test command installs";
+        return process;
+    }
+
     /** Clicks the middle of `target` for real, as clickWithThePointerStill does, and lets what the
         click started be handled. */
     void realClick (juce::Component& target)
