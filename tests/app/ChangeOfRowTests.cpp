@@ -103,13 +103,14 @@ TEST_P (ChangeOfRow, AReplyAlreadyOnItsWayMovesNothingAndTheRowNowSelectedReadsA
     }
 
     Interface::Fault held;
-    held.delayMs = 300;
+    held.delayMs = 500;
     a->setFault (inFlight.request, held);
     const int caughtAt =
         inFlight.lastOfItsKind ? (int) a->getState().ports.size() : a->getRequestCount (inFlight.request) + 1;
 
     start (inFlight.request);
     ASSERT_TRUE (harness::pumpUntil ([&] { return a->getRequestCount (inFlight.request) == caughtAt; }));
+    ASSERT_TRUE (monitorLines().strings.getLast().contains (" S ")) << "the reply came before it could be held";
     bus().waitUntilIdle();
 
     const auto state = mc().requestState;

@@ -381,7 +381,7 @@ class ClickOnTheOtherRow : public ShownWindow, public ::testing::WithParamInterf
 TEST_P (ClickOnTheOtherRow, EndsTheReadOfTheRowLeft)
 {
     auto a = addInterface (smallInterface (0x0123, 1), "A");
-    auto b = addInterface (smallInterface (0x0456, 2), "B");
+    addInterface (smallInterface (0x0456, 2), "B");
     auto& m = makeFocusedWindow();
     showMessages();
     ASSERT_TRUE (search());
