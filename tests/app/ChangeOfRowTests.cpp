@@ -57,7 +57,7 @@ protected:
         return -1;
     }
 
-    /** Starts the read, write or store that sends the request `inFlight` names. */
+    /** Starts the read, write or store that sends `request`. */
     void start (Request request)
     {
         if (request == Request::selectorWrite)
