@@ -170,6 +170,17 @@ protected:
         harness::pump (5);
     }
 
+    /** The row of the device list that shows `i`. */
+    int rowOf (const Interface& i)
+    {
+        for (int row = 0; row < mc().discovery.devices.size(); ++row)
+            if (mc().discovery.devices[row]->serialNumber == i.getSerialNumber())
+                return row;
+
+        ADD_FAILURE() << "no row for serial " << i.getSerialNumber();
+        return -1;
+    }
+
     /** Presses "Get Settings" and waits for the read to end. */
     bool getSettings (int timeoutMs = 5000)
     {

@@ -47,16 +47,6 @@ bool isWrite (Request r) { return r == Request::selectorWrite || r == Request::r
 class ChangeOfRow : public AppTest, public ::testing::WithParamInterface<Case>
 {
 protected:
-    int rowOf (const Interface& i)
-    {
-        for (int row = 0; row < mc().discovery.devices.size(); ++row)
-            if (mc().discovery.devices[row]->serialNumber == i.getSerialNumber())
-                return row;
-
-        ADD_FAILURE() << "no row for serial " << i.getSerialNumber();
-        return -1;
-    }
-
     /** Starts the read, write or store that sends `request`. */
     void start (Request request)
     {

@@ -46,15 +46,6 @@ protected:
         return true;
     }
 
-    int rowOf (const Interface& i)
-    {
-        for (int row = 0; row < mc().discovery.devices.size(); ++row)
-            if (mc().discovery.devices[row]->serialNumber == i.getSerialNumber())
-                return row;
-
-        return -1;
-    }
-
     /** Waits for the acknowledgement of what was just sent; the payloads the interface received since the last call. */
     std::vector<Bytes> sent (Interface* from = nullptr)
     {
