@@ -1,5 +1,6 @@
 #include "MainComponent.h"
 #include "MidiCallbackMessage.h"
+#include "QuietTextValueSource.h"
 #include "WholeAlertWindow.h"
 #include "ZUNDeviceListBox.h"
 #include "protocol/SXMessages.h"
@@ -335,6 +336,9 @@ MainComponent::MainComponent()
     midiMonitor.setCaretVisible (false);
     midiMonitor.setPopupMenuEnabled (false);
     midiMonitor.setText ({});
+    // Each change of the keyboard focus would otherwise set the monitor back to a copy of its
+    // text taken a moment before, erasing the lines added since.
+    QuietTextValueSource::installIn (midiMonitor);
     addAndMakeVisible (midiMonitor);
     midiMonitor.setFont (juce::Font (12.0f));
 

@@ -141,6 +141,20 @@ TEST_F (Monitor, NothingIsLoggedWhileTheToggleIsOffAndNumberingThenContinues)
     EXPECT_EQ (monitorLines()[2], "3 - 00:00:00.000 R Program change 4");
 }
 
+// The editor copies its text into its text Value itself, on each loss of the keyboard focus;
+// what comes after the copy stays, and the Value still gives the whole text.
+TEST_F (Monitor, LinesAddedAfterItsTextIsCopiedStay)
+{
+    mc().addMessageToList (message ({ 0xC0, 1 }), false);
+    EXPECT_EQ (mc().midiMonitor.getTextValue().toString(), mc().midiMonitor.getText());
+
+    mc().addMessageToList (message ({ 0xC0, 2 }), false);
+    harness::pump (5);
+    EXPECT_EQ (monitorLines(),
+               juce::StringArray ("1 - 00:00:00.000 R Program change 1", "2 - 00:00:00.000 R Program change 2"));
+    EXPECT_EQ (mc().midiMonitor.getTextValue().toString(), mc().midiMonitor.getText());
+}
+
 //==============================================================================
 TEST (MonitorTimeCode, WrapsHoursAtTwentyFourAndTruncatesEachPart)
 {
