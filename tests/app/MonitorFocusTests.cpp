@@ -239,18 +239,8 @@ protected:
         as real keys through the X server. */
     static std::unique_ptr<juce::ChildProcess> startTabPass (int delayMs)
     {
-        auto process = std::make_unique<juce::ChildProcess>();
-        EXPECT_TRUE (process->start (juce::StringArray { "/usr/bin/xdotool",
-                                                         "sleep",
-                                                         juce::String (delayMs / 1000.0, 3),
-                                                         "key",
-                                                         "shift+Tab",
-                                                         "sleep",
-                                                         "0.1",
-                                                         "key",
-                                                         "Tab" }))
-            << "needs xdotool, which the test command installs";
-        return process;
+        return startXdotool (
+            { "sleep", juce::String (delayMs / 1000.0, 3), "key", "shift+Tab", "sleep", "0.1", "key", "Tab" });
     }
 };
 

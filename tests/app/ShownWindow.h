@@ -149,13 +149,22 @@ protected:
         startClickWithThePointerStill (juce::Component& target, juce::Rectangle<int> area, int delayMs)
     {
         const auto centre = target.localAreaToGlobal (area).getCentre();
-        juce::StringArray command { "/usr/bin/xdotool" };
+        juce::StringArray steps;
 
         if (juce::Desktop::getMousePosition() != centre)
-            command.addArray ({ "mousemove", "--sync", juce::String (centre.x), juce::String (centre.y) });
+            steps.addArray ({ "mousemove", "--sync", juce::String (centre.x), juce::String (centre.y) });
 
-        command.addArray (
+        steps.addArray (
             { "sleep", juce::String (delayMs / 1000.0, 3), "mousedown", "1", "sleep", "0.04", "mouseup", "1" });
+        return startXdotool (steps);
+    }
+
+    /** Starts xdotool with `steps` and returns at once, so that what it does through the X
+        server can come while the program is busy. */
+    static std::unique_ptr<juce::ChildProcess> startXdotool (const juce::StringArray& steps)
+    {
+        juce::StringArray command { "/usr/bin/xdotool" };
+        command.addArray (steps);
         auto process = std::make_unique<juce::ChildProcess>();
         EXPECT_TRUE (process->start (command)) << "needs xdotool, which the test command installs";
         return process;
