@@ -1159,12 +1159,15 @@ void MainComponent::addMessageToList (const juce::MidiMessage& message, bool isO
     if (! showMidiMessagesToggle.getToggleState())
         return;
 
+    midiMonitor.moveCaretToEnd();
+    midiMonitor.insertTextAtCaret (nextMonitorLine (message, isOutgoing));
+}
+
+juce::String MainComponent::nextMonitorLine (const juce::MidiMessage& message, bool isOutgoing)
+{
     const auto timeCode = formatTimeCode (message.getTimeStamp());
     const auto number = juce::String::formatted ("%d", logLineCounter++);
-    const auto line = number + " - " + timeCode + (isOutgoing ? " S " : " R ") + describeMessage (message);
-
-    midiMonitor.moveCaretToEnd();
-    midiMonitor.insertTextAtCaret (line + "\r\n");
+    return number + " - " + timeCode + (isOutgoing ? " S " : " R ") + describeMessage (message) + "\r\n";
 }
 
 juce::String MainComponent::describeMessage (const juce::MidiMessage& message) const

@@ -94,6 +94,10 @@ public:
     // Monitor
     void addMessageToList (const juce::MidiMessage& message, bool isOutgoing);
 
+    /** The monitor's line for a message, numbered with the next number, which it takes, and
+        ended as the monitor ends its lines. */
+    juce::String nextMonitorLine (const juce::MidiMessage& message, bool isOutgoing);
+
     /** The monitor's description of a message: a decoded interface frame, a channel message in
         words, or the message's bytes in hex. */
     juce::String describeMessage (const juce::MidiMessage& message) const;

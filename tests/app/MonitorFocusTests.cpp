@@ -228,8 +228,7 @@ protected:
         juce::String text;
 
         for (int i = 0; i < count; ++i)
-            text << m.logLineCounter++ << " - " << MainComponent::formatTimeCode (frame.getTimeStamp()) << " S "
-                 << m.describeMessage (frame) << "\n";
+            text << m.nextMonitorLine (frame, true);
 
         m.midiMonitor.moveCaretToEnd();
         m.midiMonitor.insertTextAtCaret (text);
